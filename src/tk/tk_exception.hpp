@@ -30,6 +30,15 @@ class tk_exception_ex : public tk_exception {
     // For failures whose error number is not errno (ICU status codes and the like).
     tk_exception_ex(const std::string& text, int level, int error_number,
                     const std::string& system_text);
+
+  private:
+    // errno is taken before anything else in the constructor can change it.
+    struct errno_tag {
+        int number;
+    };
+    tk_exception_ex(errno_tag error, const std::string& text, int level);
+    void set_system_error(int error_number, const std::string& text,
+                          const std::string& system_text);
 };
 
 // An internal consistency check failed: "Internal error: \ncode=" and the hexadecimal digits of

@@ -4,12 +4,13 @@
 // a line that will not be written costs two relaxed loads and a branch.
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 
 class tk_log {
   public:
     // The one log object of the process; it exists from the first use and starts disabled.
-    static tk_log& get() noexcept;
+    static tk_log& get() noexcept { return instance_; }
 
     // Sets the file and turns logging on; the first line written afterwards empties the file.
     void set_path(std::string path);
@@ -41,7 +42,15 @@ class tk_log {
     void reset() noexcept;
 
   private:
-    tk_log() = default;
+    constexpr tk_log() = default;
+
+    static tk_log instance_;  // constant-initialised: usable before any dynamic initialiser
+
+    // Empties the file on the first line, applies the threshold, opens for appending and writes
+    // the time prefix; null when the line is not to be written.
+    std::FILE* begin_line(int level) noexcept;
+    // Line end and close.
+    void end_line(std::FILE* file) noexcept;
 
     std::string path_;
     std::atomic<int> threshold_{1};

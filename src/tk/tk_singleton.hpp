@@ -12,17 +12,19 @@ class tk_singleton {
 
     static T& instance() {
         TK_ASSERT(instance_ != nullptr, "tk_singl.cpp");
-        return *instance_;
+        return *static_cast<T*>(instance_);
     }
     static bool exists() noexcept { return instance_ != nullptr; }
 
   protected:
     tk_singleton() {
         TK_ASSERT(instance_ == nullptr, "tk_singl.cpp");
-        instance_ = static_cast<T*>(this);
+        // The base pointer is kept: T is not constructed yet, so a downcast here would be
+        // undefined; instance() casts once T exists.
+        instance_ = this;
     }
     virtual ~tk_singleton() { instance_ = nullptr; }
 
   private:
-    static inline T* instance_ = nullptr;
+    static inline tk_singleton* instance_ = nullptr;
 };

@@ -1,0 +1,179 @@
+#include "tk/tk_log.hpp"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "tk/tk_test_folder.hpp"
+
+namespace {
+
+class tk_log_test : public testing::Test {
+  protected:
+    void SetUp() override {
+        tk_log::get().reset();
+        path_ = folder_.file("trace.log");
+    }
+    void TearDown() override { tk_log::get().reset(); }
+
+    std::string contents() const { return tk_test_folder::read(path_); }
+
+    tk_test_folder folder_;
+    std::string path_;
+};
+
+TEST_F(tk_log_test, disabled_log_touches_no_file) {
+    TK_LOG(3, "never %d", 1);
+    tk_log::get().write(3, "direct %d", 2);
+    EXPECT_FALSE(std::filesystem::exists(path_));
+    EXPECT_FALSE(tk_log::get().active(3));
+}
+
+TEST_F(tk_log_test, lines_end_with_cr_lf_byte_for_byte) {
+    tk_log::get().set_path(path_);
+    TK_LOG(2, "Converting table %s (%d records)", "orders", 12);
+    TK_TRACE("ole_variant::get_type");
+    EXPECT_EQ(contents(), "Converting table orders (12 records)\r\nole_variant::get_type\r\n");
+}
+
+TEST_F(tk_log_test, first_line_empties_an_old_file_even_below_threshold) {
+    tk_test_folder::write(path_, "line of an earlier process\r\n");
+    tk_log::get().set_threshold(2);
+    tk_log::get().set_path(path_);
+    EXPECT_TRUE(tk_log::get().active(1));  // still has to empty the file
+    TK_TRACE("dropped");
+    EXPECT_EQ(contents(), "");
+    EXPECT_FALSE(tk_log::get().active(1));
+    TK_LOG(2, "kept");
+    TK_LOG(3, "kept too");
+    TK_TRACE("dropped again");
+    EXPECT_EQ(contents(), "kept\r\nkept too\r\n");
+}
+
+TEST_F(tk_log_test, file_is_emptied_only_once_per_path) {
+    tk_log::get().set_path(path_);
+    TK_LOG(1, "one");
+    tk_log::get().set_path(path_);  // the same file again keeps its lines
+    TK_LOG(1, "two");
+    EXPECT_EQ(contents(), "one\r\ntwo\r\n");
+
+    const std::string other = folder_.file("other.log");
+    tk_test_folder::write(other, "stale");
+    tk_log::get().set_path(other);
+    TK_LOG(1, "three");
+    EXPECT_EQ(tk_test_folder::read(other), "three\r\n");
+}
+
+TEST_F(tk_log_test, without_newline_lines_run_together) {
+    tk_log::get().set_newline(false);
+    tk_log::get().set_path(path_);
+    TK_LOG(1, "a");
+    TK_LOG(1, "b%c", 'c');
+    TK_LOGW(1, u"%s", u"d");
+    EXPECT_EQ(contents(), "abcd");
+}
+
+TEST_F(tk_log_test, timestamp_prefix_is_hh_mm_ss_and_a_blank) {
+    tk_log::get().set_timestamp(true);
+    tk_log::get().set_path(path_);
+    TK_LOG(1, "stamped");
+    TK_LOGW(1, u"wide");
+    const std::regex line(R"(([0-2][0-9]):([0-5][0-9]):([0-6][0-9]) stamped\r\n)"
+                          R"([0-2][0-9]:[0-5][0-9]:[0-6][0-9] wide\r\n)");
+    EXPECT_TRUE(std::regex_match(contents(), line)) << contents();
+}
+
+TEST_F(tk_log_test, arguments_are_not_evaluated_when_the_line_is_dropped) {
+    int evaluated = 0;
+    auto count = [&] { return ++evaluated; };
+    TK_LOG(3, "%d", count());  // disabled
+    tk_log::get().set_path(path_);
+    tk_log::get().set_threshold(3);
+    TK_TRACE("first line empties the file");
+    TK_LOG(2, "%d", count());
+    TK_LOGW(2, u"%d", count());
+    EXPECT_EQ(evaluated, 0);
+    TK_LOG(3, "%d", count());
+    EXPECT_EQ(evaluated, 1);
+    EXPECT_EQ(contents(), "1\r\n");
+}
+
+TEST_F(tk_log_test, unwritable_path_loses_the_line_silently) {
+    tk_log::get().set_path(folder_.file("missing-folder/trace.log"));
+    TK_LOG(2, "lost");
+    TK_LOGW(2, u"lost");
+    SUCCEED();
+}
+
+TEST_F(tk_log_test, wide_line_is_utf8_with_printf_numbers) {
+    tk_log::get().set_path(path_);
+    const char16_t name[] = u"Kunden\u00e4\u0416\U0001F600";
+    TK_LOGW(1, u"\tfield name='%s', vartype=%d, size=%u, hex=%x/%X, c=%c", name, -8, 4000000000u,
+            255u, 255u, u'\u00df');
+    TK_LOGW(1, u"%ld %lu %lld %llu %I64d", -5L, 6UL, -7LL, 18446744073709551615ULL, 9LL);
+    TK_LOGW(1, u"%e|%f|%g|%lg|%.2f|%5d|%-3d|%05.1f", 1234.5, 0.25, 0.0001, 1e20, 2.345, 42, 7,
+            3.14159);
+    TK_LOGW(1, u"%hs and %s, 100%%", "narrow \xc3\xa9", u"wide");
+    TK_LOGW(1, u"[%5s][%-4s][%.2s][%3c]", u"ab", u"cd", u"xyz", u'q');
+    char expected_numbers[256];
+    snprintf(expected_numbers, sizeof expected_numbers, "%e|%f|%g|%g|%.2f|%5d|%-3d|%05.1f", 1234.5,
+             0.25, 0.0001, 1e20, 2.345, 42, 7, 3.14159);
+    EXPECT_EQ(contents(),
+              "\tfield name='Kunden\xc3\xa4\xd0\x96\xf0\x9f\x98\x80', vartype=-8, "
+              "size=4000000000, hex=ff/FF, c=\xc3\x9f\r\n"
+              "-5 6 -7 18446744073709551615 9\r\n" +
+                  std::string(expected_numbers) +
+                  "\r\n"
+                  "narrow \xc3\xa9 and wide, 100%\r\n"
+                  "[   ab][cd  ][xy][  q]\r\n");
+}
+
+TEST_F(tk_log_test, wide_null_text_and_lone_surrogate_do_not_break_the_line) {
+    tk_log::get().set_path(path_);
+    const char16_t lone[] = {u'a', 0xD800, u'b', 0};
+    TK_LOGW(1, u"%s|%s|%hs", static_cast<const char16_t*>(nullptr), lone,
+            static_cast<const char*>(nullptr));
+    EXPECT_EQ(contents(),
+              "(null)|a\xef\xbf\xbd"
+              "b|(null)\r\n");
+}
+
+TEST_F(tk_log_test, wide_line_longer_than_the_buffer_is_cut_to_10239_units) {
+    tk_log::get().set_path(path_);
+    const std::u16string long_text(20000, u'x');
+    TK_LOGW(1, u"%s", long_text.c_str());
+    EXPECT_EQ(contents(), std::string(10239, 'x') + "\r\n");
+}
+
+TEST_F(tk_log_test, wide_line_whose_utf8_overflows_writes_only_prefix_and_line_end) {
+    tk_log::get().set_path(path_);
+    // 5,120 two-byte characters: 10,240 UTF-8 bytes, which with the terminating zero exceed
+    // the 10,240-byte buffer.
+    const std::u16string too_wide(5120, u'\u00e9');
+    TK_LOGW(1, u"%s", too_wide.c_str());
+    // One fewer fits: 10,238 bytes plus the zero.
+    const std::u16string fits(5119, u'\u00e9');
+    TK_LOGW(1, u"%s", fits.c_str());
+    std::string expected = "\r\n";
+    for (int i = 0; i < 5119; ++i) {
+        expected += "\xc3\xa9";
+    }
+    expected += "\r\n";
+    EXPECT_EQ(contents(), expected);
+
+    tk_log::get().set_timestamp(true);
+    TK_LOGW(1, u"%s", too_wide.c_str());
+    const std::string all = contents();
+    EXPECT_TRUE(std::regex_match(all.substr(expected.size()),
+                                 std::regex(R"([0-9]{2}:[0-9]{2}:[0-9]{2} \r\n)")));
+}
+
+TEST_F(tk_log_test, narrow_line_has_no_length_limit) {
+    tk_log::get().set_path(path_);
+    const std::string long_text(30000, 'n');
+    TK_LOG(1, "%s", long_text.c_str());
+    EXPECT_EQ(contents(), long_text + "\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+#include "tk/tk_wstring.hpp"
+
+#include <gtest/gtest.h>
+
+#include "tk/tk_codepage.hpp"
+#include "tk/tk_exception.hpp"
+#include "tk/tk_log.hpp"
+#include "tk/tk_test_folder.hpp"
+
+namespace {
+
+// ---- conversions between UTF-8, UTF-16 and code pages ----
+
+TEST(tk_conversion_test, utf8_round_trip_including_supplementary_characters) {
+    const std::u16string wide = u"Stra\u00dfe \u0416\u0443\u043a \u4e2d \U0001F600";
+    const std::string narrow = tk_to_utf8(wide);
+    EXPECT_EQ(narrow,
+              "Stra\xc3\x9f"
+              "e \xd0\x96\xd1\x83\xd0\xba \xe4\xb8\xad \xf0\x9f\x98\x80");
+    EXPECT_EQ(tk_from_utf8(narrow), wide);
+    EXPECT_EQ(tk_w2a(wide), narrow);
+    EXPECT_EQ(tk_a2w(narrow), wide);
+    EXPECT_EQ(tk_to_ansi(wide), narrow);  // -1: the narrow code page, UTF-8
+    EXPECT_EQ(tk_to_utf8(u""), "");
+    EXPECT_EQ(tk_from_utf8(""), u"");
+}
+
+TEST(tk_conversion_test, embedded_zero_is_kept) {
+    const std::string narrow("a\0b", 3);
+    EXPECT_EQ(tk_from_utf8(narrow), std::u16string(u"a\0b", 3));
+    EXPECT_EQ(tk_ansi_to_ucs2(narrow, 1252), std::u16string(u"a\0b", 3));
+}
+
+TEST(tk_conversion_test, invalid_utf8_becomes_replacement_character) {
+    EXPECT_EQ(tk_from_utf8("a\xff"
+                           "b"),
+              u"a\ufffdb");
+    EXPECT_EQ(tk_a2w("\xc3"), u"\ufffd");  // truncated sequence
+    const char16_t lone[] = {u'x', 0xDC00, 0};
+    EXPECT_EQ(tk_to_utf8(lone), "x\xef\xbf\xbd");
+}
+
+struct codepage_case {
+    int codepage;
+    std::string bytes;
+    std::u16string text;
+};
+
+class tk_codepage_test : public testing::TestWithParam<codepage_case> {};
+
+TEST_P(tk_codepage_test, bytes_decode_to_the_right_characters_and_back) {
+    const codepage_case& c = GetParam();
+    ASSERT_TRUE(tk_codepage_supported(c.codepage));
+    EXPECT_EQ(tk_ansi_to_ucs2(c.bytes, c.codepage), c.text);
+    EXPECT_EQ(tk_to_ansi(c.text, c.codepage), c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    dos_and_windows, tk_codepage_test,
+    testing::Values(
+        // 866: "Привет" and the DOS box-drawing corner
+        codepage_case{866, "\x8f\xe0\xa8\xa2\xa5\xe2\xc9",
+                      u"\u041f\u0440\u0438\u0432\u0435\u0442\u2554"},
+        // 1251: "Привет", the euro sign at 0x88, Ё at 0xA8
+        codepage_case{1251, "\xcf\xf0\xe8\xe2\xe5\xf2\x88\xa8",
+                      u"\u041f\u0440\u0438\u0432\u0435\u0442\u20ac\u0401"},
+        // 437: Ç ü é, the block, ß at 0xE1, the middle dot at 0xFA
+        codepage_case{437, "\x80\x81\x82\xdb\xe1\xfa", u"\u00c7\u00fc\u00e9\u2588\u00df\u00b7"},
+        // 1252: the euro sign, curly quotes, ÿ, Ž
+        codepage_case{1252, "\x80\x93\x94\xff\x8e", u"\u20ac\u201c\u201d\u00ff\u017d"},
+        // 850: ø at 0x9B, Ø at 0x9D, ı at 0xD5
+        codepage_case{850, "\x9b\x9d\xd5", u"\u00f8\u00d8\u0131"},
+        // 852: ą at 0xA5, ł at 0x88, Ż at 0xBD
+        codepage_case{852, "\xa5\x88\xbd", u"\u0105\u0142\u017b"},
+        // 1250: Š ś ł
+        codepage_case{1250, "\x8a\x9c\xb3", u"\u0160\u015b\u0142"},
+        // 10000, Mac Roman: Ä at 0x80, the apple-less bullet 0xA5
+        codepage_case{10000, "\x80\xa5", u"\u00c4\u2022"},
+        // 932: "日本" in Shift-JIS and a half-width katakana
+        codepage_case{932, "\x93\xfa\x96\x7b\xb1", u"\u65e5\u672c\uff71"},
+        // 936: "中文"
+        codepage_case{936, "\xd6\xd0\xce\xc4", u"\u4e2d\u6587"}));
+
+TEST(tk_conversion_test, every_code_page_of_the_dbf_language_drivers_is_supported) {
+    for (int cp :
+         {437,   850,  1252, 10000, 866,  1251, 852,  865, 861, 737, 857, 1256, 10007, 10029,
+          10006, 1250, 1254, 1253,  1255, 1257, 1258, 874, 932, 936, 949, 950,  0}) {
+        EXPECT_TRUE(tk_codepage_supported(cp)) << cp;
+    }
+    EXPECT_FALSE(tk_codepage_supported(12345));
+}
+
+TEST(tk_conversion_test, character_missing_in_the_code_page_becomes_question_mark) {
+    EXPECT_EQ(tk_to_ansi(u"a\u4e2dz", 1252), "a?z");
+    EXPECT_EQ(tk_to_ansi(u"\u0416", 437), "?");
+    EXPECT_EQ(tk_to_ansi(u"\U0001F600", 866), "?");
+}
+
+TEST(tk_conversion_test, unsupported_code_page_raises_for_encoding_only) {
+    try {
+        tk_to_ansi(u"abc", 12345);
+        FAIL() << "no exception";
+    } catch (const tk_exception_ex& e) {
+        EXPECT_EQ(e.level, 0);
+        EXPECT_TRUE(e.message.starts_with("Cannot convert to ANSI string: ")) << e.message;
+        EXPECT_GT(e.message.size(), strlen("Cannot convert to ANSI string: "));
+    }
+    // Decoding falls back to the default ANSI code page: plain ASCII is never lost.
+    EXPECT_EQ(tk_ansi_to_ucs2("abc", 12345), u"abc");
+}
+
+TEST(tk_conversion_test, out_overload_reuses_its_buffer_and_replaces_old_content) {
+    std::u16string out;
+    tk_ansi_to_ucs2(std::string(64, 'x'), 1252, out);
+    EXPECT_EQ(out, std::u16string(64, u'x'));
+    const auto* data = out.data();
+    tk_ansi_to_ucs2("\x8f\xe0", 866, out);
+    EXPECT_EQ(out, u"\u041f\u0440");
+    EXPECT_EQ(out.data(), data);
+    tk_ansi_to_ucs2("", 866, out);
+    EXPECT_EQ(out, u"");
+}
+
+TEST(tk_conversion_test, decoding_writes_the_hex_trace) {
+    tk_test_folder folder;
+    tk_log::get().reset();
+    tk_log::get().set_path(folder.file("trace.log"));
+    tk_ansi_to_ucs2("A\x8f", 866);
+    tk_log::get().reset();
+    EXPECT_EQ(tk_test_folder::read(folder.file("trace.log")), "tk_ansi_to_ucs2 hex(418F)\r\n");
+}
+
+TEST(tk_conversion_test, locale_languages_map_to_their_windows_code_pages) {
+    EXPECT_EQ(tk_ansi_codepage_for_locale("ru_RU.UTF-8"), 1251);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("de_DE"), 1252);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("pl_PL.UTF-8"), 1250);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("el_GR"), 1253);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("tr_TR.UTF-8"), 1254);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("zh_TW.UTF-8"), 950);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("zh_CN.UTF-8"), 936);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("ja_JP"), 932);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("C.UTF-8"), 1252);
+    EXPECT_EQ(tk_ansi_codepage_for_locale("POSIX"), 1252);
+    EXPECT_EQ(tk_ansi_codepage_for_locale(""), 1252);
+}
+
+// ---- trimming, splitting, replacing ----
+
+class tk_text_test : public testing::Test {
+  protected:
+    void SetUp() override {
+        tk_log::get().reset();
+        tk_log::get().set_path(folder_.file("trace.log"));
+    }
+    void TearDown() override { tk_log::get().reset(); }
+    std::string log() const { return tk_test_folder::read(folder_.file("trace.log")); }
+    tk_test_folder folder_;
+};
+
+TEST_F(tk_text_test, trim_removes_only_code_32) {
+    EXPECT_EQ(tk_trim(std::string_view("  a b  ")), "a b");
+    EXPECT_EQ(tk_trim(std::u16string_view(u"  a b  ")), u"a b");
+    EXPECT_EQ(tk_trim(std::string_view("\ta")), "\ta");
+    EXPECT_EQ(tk_trim(std::u16string_view(u"\u00a0a\t ")), u"\u00a0a\t");
+    EXPECT_EQ(tk_trim_left(std::string_view("  x  ")), "x  ");
+    EXPECT_EQ(tk_trim_right(std::string_view("  x  ")), "  x");
+    EXPECT_EQ(tk_trim_left(std::u16string_view(u" x ")), u"x ");
+    EXPECT_EQ(tk_trim_right(std::u16string_view(u" x ")), u" x");
+    EXPECT_EQ(tk_trim(std::string_view("")), "");
+    EXPECT_EQ(log(), "");
+}
+
+TEST_F(tk_text_test, all_spaces_text_trims_to_empty_with_its_trace) {
+    EXPECT_EQ(tk_trim(std::string_view("   ")), "");
+    EXPECT_EQ(tk_trim(std::u16string_view(u"   ")), u"");
+    EXPECT_EQ(tk_trim_left(std::u16string_view(u" ")), u"");
+    EXPECT_EQ(log(),
+              "Special processing for all-spaces-string\r\n"
+              "Special processing for all-spaces-string\r\n"
+              "Special processing for all-spaces-string\r\n");
+}
+
+TEST_F(tk_text_test, split_keeps_empty_pieces) {
+    std::vector<std::u16string> pieces = {u"stale"};
+    EXPECT_TRUE(tk_wstring::split(u"a,,b", u',', pieces));
+    EXPECT_EQ(pieces, (std::vector<std::u16string>{u"a", u"", u"b"}));
+    EXPECT_TRUE(tk_wstring::split(u"a,", u',', pieces));
+    EXPECT_EQ(pieces, (std::vector<std::u16string>{u"a", u""}));
+    EXPECT_TRUE(tk_wstring::split(u",", u',', pieces));
+    EXPECT_EQ(pieces, (std::vector<std::u16string>{u"", u""}));
+    EXPECT_TRUE(tk_wstring::split(u"abc", u',', pieces));
+    EXPECT_EQ(pieces, (std::vector<std::u16string>{u"abc"}));
+    EXPECT_TRUE(tk_wstring::split(u"", u',', pieces));
+    EXPECT_TRUE(pieces.empty());
+    EXPECT_TRUE(log().starts_with("tk_wstring::split(,)\r\n")) << log();
+}
+
+TEST_F(tk_text_test, replace_all_resumes_after_the_inserted_text) {
+    EXPECT_EQ(tk_wstring::replace_all(u"aba", u"a", u"aa"), u"aabaa");
+    EXPECT_EQ(tk_wstring::replace_all(u"aaaa", u"aa", u"a"), u"aa");
+    EXPECT_EQ(tk_wstring::replace_all(u"O'Brien's", u"'", u"''"), u"O''Brien''s");
+    EXPECT_EQ(tk_wstring::replace_all(u"abc", u"", u"x"), u"abc");
+    EXPECT_EQ(tk_wstring::replace_all(u"abc", u"b", u""), u"ac");
+    EXPECT_EQ(tk_wstring::replace_all(u"", u"b", u"c"), u"");
+    EXPECT_TRUE(log().starts_with("tk_wstring::replace_all(a,aa)\r\n")) << log();
+}
+
+TEST_F(tk_text_test, case_folding_changes_the_string_in_place) {
+    std::u16string text = u"Stra\u00dfe \u0436 abc";
+    EXPECT_EQ(&tk_wstring::to_upper(text), &text);
+    EXPECT_EQ(text, u"STRASSE \u0416 ABC");
+    EXPECT_EQ(tk_wstring::to_lower(text), u"strasse \u0436 abc");
+    EXPECT_EQ(log(),
+              "tk_wstring::to_upper(Stra\xc3\x9f"
+              "e \xd0\xb6 abc)\r\n"
+              "tk_wstring::to_lower(STRASSE \xd0\x96 ABC)\r\nStep #0\r\nStep #1\r\nStep #2\r\n");
+    std::u16string empty;
+    EXPECT_EQ(tk_wstring::to_upper(empty), u"");
+}
+
+TEST(tk_iequals_test, compares_without_regard_to_case) {
+    EXPECT_TRUE(tk_wstring::iequals(u"Orders", u"ORDERS"));
+    EXPECT_TRUE(tk_wstring::iequals(u"\u0416\u0443\u043a", u"\u0436\u0423\u041a"));
+    EXPECT_TRUE(tk_wstring::iequals(u"", u""));
+    EXPECT_FALSE(tk_wstring::iequals(u"Orders", u"Order"));
+    EXPECT_FALSE(tk_wstring::iequals(u"a", u"b"));
+}
+
+// ---- hexadecimal ----
+
+TEST(tk_hex_test, dump_is_upper_case_and_reuses_one_buffer) {
+    EXPECT_STREQ(tk_hex_dump(std::string_view("\x00\x0f\xa0\xff", 4)), "000FA0FF");
+    EXPECT_STREQ(tk_hex_dump(""), "");
+    const char* first = tk_hex_dump("ab");
+    const std::string copy = first;
+    tk_hex_dump("cd");
+    EXPECT_EQ(copy, "6162");
+    EXPECT_STREQ(first, "6364");  // overwritten by the next call
+}
+
+TEST(tk_hex_test, bytes_to_hex_terminates_and_asserts_on_null_out) {
+    const unsigned char bytes[] = {0xde, 0xad, 0x01};
+    char out[7] = {'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+    tk_bytes_to_hex(3, bytes, out);
+    EXPECT_STREQ(out, "DEAD01");
+    tk_bytes_to_hex(0, bytes, out);
+    EXPECT_STREQ(out, "");
+    EXPECT_THROW(tk_bytes_to_hex(3, bytes, nullptr), tk_mail_assertion);
+}
+
+}  // namespace
