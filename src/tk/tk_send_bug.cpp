@@ -24,11 +24,9 @@ std::string find_mail_program() {
     std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
     while (true) {
         const size_t colon = folders.find(':');
-        std::string folder(folders.substr(0, colon));
-        if (folder.empty()) {
-            folder = ".";
-        }
-        std::string candidate = folder + "/xdg-email";
+        const std::string_view folder = folders.substr(0, colon);
+        std::string candidate(folder.empty() ? std::string_view(".") : folder);
+        candidate.append("/xdg-email");
         struct stat info {};
         if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
             access(candidate.c_str(), X_OK) == 0) {
