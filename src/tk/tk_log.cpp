@@ -184,9 +184,8 @@ void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
         if (width > static_cast<long>(wide_buffer_units)) {
             width = wide_buffer_units;
         }
-        if (precision > 400) {
-            precision =
-                precision > static_cast<long>(wide_buffer_units) ? wide_buffer_units : precision;
+        if (precision > static_cast<long>(wide_buffer_units)) {
+            precision = wide_buffer_units;
         }
         enum class length_mod { none, hh, h, l, ll, j, z, t, big_l } len = length_mod::none;
         if (*p == u'h') {

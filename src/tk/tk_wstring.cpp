@@ -1,7 +1,9 @@
 #include "tk/tk_wstring.hpp"
 
 #include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include "tk/tk_codepage.hpp"
 #include "tk/tk_exception.hpp"
@@ -90,24 +92,48 @@ std::basic_string<Char> trim_impl(std::basic_string_view<Char> text) {
     return std::basic_string<Char>(text.substr(begin, end - begin));
 }
 
-// Case mapping through ICU into a scratch buffer (ICU does not map in place).
+// Maps every code point on its own (ICU's simple case mapping), like the C runtime's towupper
+// and towlower: a name keeps its length ("\u00df" stays one character instead of becoming "SS"),
+// which matters for names checked against length limits afterwards.
 template <class Mapper>
 void map_case(std::u16string& text, Mapper mapper) {
-    if (text.empty() || too_long(text.size())) {
+    const size_t length = text.size();
+    size_t i = 0;
+    while (i < length) {
+        UChar32 c = 0;
+        const size_t start = i;
+        U16_NEXT(text.data(), i, length, c);
+        const UChar32 mapped = mapper(c);
+        if (mapped == c) {
+            continue;
+        }
+        if (U16_LENGTH(mapped) == static_cast<int32_t>(i - start)) {
+            size_t o = start;
+            UBool error = false;
+            U16_APPEND(text.data(), o, length, mapped, error);
+            (void)error;
+        }
+    }
+}
+
+// Code page 1258 encodes Vietnamese tone marks as combining characters; decoded text is
+// brought to its precomposed (NFC) form, as the Windows conversion does.
+void compose_precomposed(std::u16string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status) ||
+        unorm2_isNormalized(nfc, text.data(), static_cast<int32_t>(text.size()), &status) ||
+        U_FAILURE(status)) {
         return;
     }
     thread_local std::u16string scratch;
-    scratch.resize(text.size() + 8);
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = mapper(scratch.data(), static_cast<int32_t>(scratch.size()), text.data(),
-                            static_cast<int32_t>(text.size()), &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-        scratch.resize(static_cast<size_t>(length));
-        status = U_ZERO_ERROR;
-        length = mapper(scratch.data(), static_cast<int32_t>(scratch.size()), text.data(),
-                        static_cast<int32_t>(text.size()), &status);
-    }
-    if (U_SUCCESS(status)) {
+    scratch.resize(text.size());
+    status = U_ZERO_ERROR;
+    const int32_t length =
+        unorm2_normalize(nfc, text.data(), static_cast<int32_t>(text.size()), scratch.data(),
+                         static_cast<int32_t>(scratch.size()), &status);
+    // NFC of this text is never longer than the text itself.
+    if (U_SUCCESS(status) || status == U_STRING_NOT_TERMINATED_WARNING) {
         text.assign(scratch.data(), static_cast<size_t>(length));
     }
 }
@@ -224,6 +250,9 @@ void tk_ansi_to_ucs2(std::string_view bytes, int codepage, std::u16string& out) 
         throw_conversion(failure, status);
     }
     out.resize(static_cast<size_t>(length));
+    if (codepage == 1258) {
+        compose_precomposed(out);
+    }
 }
 
 bool tk_codepage_supported(int codepage) {
@@ -288,20 +317,14 @@ namespace tk_wstring {
 
 std::u16string& to_upper(std::u16string& text) {
     TK_TRACEW(u"tk_wstring::to_upper(%s)", text.c_str());
-    map_case(text, [](UChar* dest, int32_t capacity, const UChar* src, int32_t length,
-                      UErrorCode* status) {
-        return u_strToUpper(dest, capacity, src, length, "", status);
-    });
+    map_case(text, [](UChar32 c) { return u_toupper(c); });
     return text;
 }
 
 std::u16string& to_lower(std::u16string& text) {
     TK_TRACEW(u"tk_wstring::to_lower(%s)", text.c_str());
     TK_LOG(2, "Step #0");
-    map_case(text, [](UChar* dest, int32_t capacity, const UChar* src, int32_t length,
-                      UErrorCode* status) {
-        return u_strToLower(dest, capacity, src, length, "", status);
-    });
+    map_case(text, [](UChar32 c) { return u_tolower(c); });
     TK_LOG(2, "Step #1");
     TK_LOG(2, "Step #2");
     return text;

@@ -90,6 +90,17 @@ TEST(tk_conversion_test, every_code_page_of_the_dbf_language_drivers_is_supporte
     EXPECT_FALSE(tk_codepage_supported(12345));
 }
 
+TEST(tk_conversion_test, vietnamese_tone_marks_decode_precomposed) {
+    // 0xEC is the combining acute accent in code page 1258: "a" + accent gives one letter.
+    EXPECT_EQ(tk_ansi_to_ucs2("a\xec"
+                              "b\xd2",
+                              1258),
+              u"\u00e1b\u0309");
+    EXPECT_EQ(tk_to_ansi(u"\u00e1", 1258), "\xe1");
+    // Other code pages keep their characters as they are.
+    EXPECT_EQ(tk_ansi_to_ucs2("a\xb4", 1252), u"a\u00b4");
+}
+
 TEST(tk_conversion_test, character_missing_in_the_code_page_becomes_question_mark) {
     EXPECT_EQ(tk_to_ansi(u"a\u4e2dz", 1252), "a?z");
     EXPECT_EQ(tk_to_ansi(u"\u0416", 437), "?");
@@ -206,16 +217,29 @@ TEST_F(tk_text_test, replace_all_resumes_after_the_inserted_text) {
 }
 
 TEST_F(tk_text_test, case_folding_changes_the_string_in_place) {
-    std::u16string text = u"Stra\u00dfe \u0436 abc";
+    std::u16string text = u"Kunden \u0436 abc";
     EXPECT_EQ(&tk_wstring::to_upper(text), &text);
-    EXPECT_EQ(text, u"STRASSE \u0416 ABC");
-    EXPECT_EQ(tk_wstring::to_lower(text), u"strasse \u0436 abc");
+    EXPECT_EQ(text, u"KUNDEN \u0416 ABC");
+    EXPECT_EQ(tk_wstring::to_lower(text), u"kunden \u0436 abc");
     EXPECT_EQ(log(),
-              "tk_wstring::to_upper(Stra\xc3\x9f"
-              "e \xd0\xb6 abc)\r\n"
-              "tk_wstring::to_lower(STRASSE \xd0\x96 ABC)\r\nStep #0\r\nStep #1\r\nStep #2\r\n");
+              "tk_wstring::to_upper(Kunden \xd0\xb6 abc)\r\n"
+              "tk_wstring::to_lower(KUNDEN \xd0\x96 ABC)\r\nStep #0\r\nStep #1\r\nStep #2\r\n");
     std::u16string empty;
     EXPECT_EQ(tk_wstring::to_upper(empty), u"");
+}
+
+TEST_F(tk_text_test, case_folding_keeps_the_length_of_names) {
+    // One character for one: the sharp s has no single upper-case letter and stays.
+    std::u16string text = u"stra\u00dfe";
+    EXPECT_EQ(tk_wstring::to_upper(text), u"STRA\u00dfE");
+    // Characters outside the BMP map as pairs; a lone surrogate is left alone.
+    std::u16string deseret = u"\U00010428x";
+    EXPECT_EQ(tk_wstring::to_upper(deseret), u"\U00010400X");
+    EXPECT_EQ(tk_wstring::to_lower(deseret), u"\U00010428x");
+    const char16_t lone_chars[] = {u'a', 0xD801, u'b', 0};
+    std::u16string lone = lone_chars;
+    const char16_t lone_upper[] = {u'A', 0xD801, u'B', 0};
+    EXPECT_EQ(tk_wstring::to_upper(lone), std::u16string(lone_upper));
 }
 
 TEST(tk_iequals_test, compares_without_regard_to_case) {
