@@ -6,7 +6,13 @@
 #include <cstring>
 #include <ctime>
 
-constinit tk_log tk_log::instance_;
+// Constant initialisation makes the log usable from any other static initialiser. Where the
+// compiler cannot evaluate the string constructor at compile time (Clang with libstdc++ 12) the
+// object is zero-filled first, so it reads as disabled until its constructor has run.
+#if !defined(__clang__)
+constinit
+#endif
+    tk_log tk_log::instance_;
 
 namespace {
 
