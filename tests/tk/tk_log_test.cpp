@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "tk/tk_test_folder.hpp"
 
@@ -174,6 +176,33 @@ TEST_F(tk_log_test, narrow_line_has_no_length_limit) {
     const std::string long_text(30000, 'n');
     TK_LOG(1, "%s", long_text.c_str());
     EXPECT_EQ(contents(), long_text + "\r\n");
+}
+
+TEST_F(tk_log_test, two_threads_write_whole_lines_without_a_lock) {
+    tk_log::get().set_path(path_);
+    TK_LOG(1, "start");
+    auto writer = [](int id) {
+        for (int i = 0; i < 200; ++i) {
+            if (i % 2 == 0) {
+                TK_LOG(1, "thread %d line %d", id, i);
+            } else {
+                TK_LOGW(1, u"thread %d line %d", id, i);
+            }
+        }
+    };
+    std::thread first(writer, 1);
+    std::thread second(writer, 2);
+    first.join();
+    second.join();
+    std::istringstream lines(contents());
+    std::string line;
+    int count = 0;
+    const std::regex shape(R"((start|thread [12] line [0-9]+)\r)");
+    while (std::getline(lines, line)) {
+        EXPECT_TRUE(std::regex_match(line, shape)) << line;
+        ++count;
+    }
+    EXPECT_EQ(count, 401);
 }
 
 }  // namespace
