@@ -1,0 +1,58 @@
+#pragma once
+// A user interface for tests: it records everything shown and answers the continue-or-abort
+// question from a script (Continue when the script runs out).
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "tk/tk_user_interface.hpp"
+
+class scripted_user_interface : public tk_user_interface {
+  public:
+    struct shown {
+        std::string kind;  // "error", "message", "ask_yes_no", "ask_continue", "internal_error"
+        std::string caption;
+        std::string text;
+    };
+
+    bool initialized = true;
+    std::string window_title = "Brixel";
+    std::deque<continue_answer> continue_script;
+    std::deque<bool> yes_no_script;
+    std::vector<shown> log;
+    std::vector<std::string> errors;
+    std::vector<std::string> all_errors;
+
+    bool is_initialized() const override { return initialized; }
+    std::string title() const override { return window_title; }
+    void error(const std::string& caption, const std::string& text) override {
+        log.push_back({"error", caption, text});
+    }
+    void message(const std::string& caption, const std::string& text) override {
+        log.push_back({"message", caption, text});
+    }
+    bool ask_yes_no(const std::string& caption, const std::string& question) override {
+        log.push_back({"ask_yes_no", caption, question});
+        if (yes_no_script.empty()) {
+            return true;
+        }
+        const bool answer = yes_no_script.front();
+        yes_no_script.pop_front();
+        return answer;
+    }
+    continue_answer ask_continue(const std::string& caption, const std::string& text) override {
+        log.push_back({"ask_continue", caption, text});
+        if (continue_script.empty()) {
+            return {};
+        }
+        const continue_answer answer = continue_script.front();
+        continue_script.pop_front();
+        return answer;
+    }
+    void internal_error(const std::string& text) override {
+        log.push_back({"internal_error", "", text});
+    }
+    std::vector<std::string>& error_list() override { return errors; }
+    void error_noted(const std::string& text) override { all_errors.push_back(text); }
+};
