@@ -164,23 +164,29 @@ int tk_ansi_codepage_for_locale(std::string_view locale_name) {
     return 1252;
 }
 
+int tk_ansi_codepage_from(const char* forced, const char* locale_name) {
+    if (forced != nullptr) {
+        char* end = nullptr;
+        const long value = strtol(forced, &end, 10);
+        if (end != forced && *end == 0 && value > 0 && value < 100000 &&
+            tk_codepage_icu_name(static_cast<int>(value)) != nullptr) {
+            return static_cast<int>(value);
+        }
+    }
+    return locale_name != nullptr ? tk_ansi_codepage_for_locale(locale_name) : 1252;
+}
+
 int tk_default_ansi_codepage() {
     static const int codepage = [] {
-        if (const char* forced = getenv("BRIXEL_ANSI_CODEPAGE"); forced != nullptr) {
-            char* end = nullptr;
-            const long value = strtol(forced, &end, 10);
-            if (end != forced && *end == 0 && value > 0 && value < 100000 &&
-                tk_codepage_icu_name(static_cast<int>(value)) != nullptr) {
-                return static_cast<int>(value);
-            }
-        }
+        const char* locale_name = nullptr;
         for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
             const char* value = getenv(variable);
             if (value != nullptr && *value != 0) {
-                return tk_ansi_codepage_for_locale(value);
+                locale_name = value;
+                break;
             }
         }
-        return 1252;
+        return tk_ansi_codepage_from(getenv("BRIXEL_ANSI_CODEPAGE"), locale_name);
     }();
     return codepage;
 }

@@ -16,6 +16,9 @@ int tk_ansi_codepage_for_locale(std::string_view locale_name);
 // bytes: BRIXEL_ANSI_CODEPAGE when set to a supported number, else the one of the user's locale
 // (LC_ALL, LC_CTYPE, LANG). Fixed for the life of the process.
 int tk_default_ansi_codepage();
+// The rule behind it: `forced` (the override's text, may be null) when it names a supported
+// code page, else the code page of `locale_name` (may be null: 1252).
+int tk_ansi_codepage_from(const char* forced, const char* locale_name);
 
 // This thread's converter for the code page (0 is the default ANSI code page), opened on first
 // use and kept until the thread ends; null when the code page cannot be converted. Converters

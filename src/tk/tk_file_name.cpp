@@ -31,7 +31,11 @@ std::string absolute_path(const std::string& path) {
     }
     std::string normal = full.lexically_normal().string();
     TK_ASSERT(!normal.empty() && normal.size() < PATH_MAX, "tk_fname.cpp");
-    // ".." above the root stays at the root, as on every other system.
+    // A path ending in "." or ".." names that folder itself, not its content: "/a/b/.." is
+    // the folder "/a" (name "a"), while "/a/b/" as given keeps its separator.
+    if (path.back() != '/' && normal.size() > 1 && normal.back() == '/') {
+        normal.pop_back();
+    }
     return normal;
 }
 

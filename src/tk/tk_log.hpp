@@ -12,7 +12,8 @@ class tk_log {
     // The one log object of the process; it exists from the first use and starts disabled.
     static tk_log& get() noexcept { return instance_; }
 
-    // Sets the file and turns logging on; the first line written afterwards empties the file.
+    // Sets the file and turns logging on; the first line written afterwards empties the file
+    // (naming the file that is already set again keeps what this process wrote there).
     void set_path(std::string path);
     const std::string& path() const noexcept { return path_; }
 

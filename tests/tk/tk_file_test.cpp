@@ -244,6 +244,11 @@ TEST_F(tk_file_test, file_name_splits_into_folder_name_and_extension) {
     EXPECT_EQ(folder_only.dir, "/a/b/");
     EXPECT_EQ(folder_only.name + folder_only.ext, "");
 
+    const tk_file_name parent("/a/b/..");
+    EXPECT_EQ(parent.dir, "/");
+    EXPECT_EQ(parent.name, "a");
+    EXPECT_EQ(parent.compose(), "/a");
+
     const tk_file_name root("/");
     EXPECT_EQ(root.dir, "/");
     EXPECT_THROW(tk_file_name(static_cast<const char*>(nullptr)), tk_mail_assertion);

@@ -155,6 +155,15 @@ TEST(tk_conversion_test, locale_languages_map_to_their_windows_code_pages) {
     EXPECT_EQ(tk_ansi_codepage_for_locale(""), 1252);
 }
 
+TEST(tk_conversion_test, ansi_code_page_override_must_name_a_supported_code_page) {
+    EXPECT_EQ(tk_ansi_codepage_from("866", "de_DE.UTF-8"), 866);
+    EXPECT_EQ(tk_ansi_codepage_from(nullptr, "ru_RU.UTF-8"), 1251);
+    EXPECT_EQ(tk_ansi_codepage_from("12345", "ru_RU"), 1251);  // not a code page we have
+    EXPECT_EQ(tk_ansi_codepage_from("866x", "ru_RU"), 1251);
+    EXPECT_EQ(tk_ansi_codepage_from("", nullptr), 1252);
+    EXPECT_EQ(tk_ansi_codepage_from("-1", nullptr), 1252);
+}
+
 // ---- trimming, splitting, replacing ----
 
 class tk_text_test : public testing::Test {
