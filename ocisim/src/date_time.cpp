@@ -1,0 +1,292 @@
+#include "date_time.h"
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+
+#include "ora_error.h"
+#include "text_codec.h"
+
+namespace ocisim {
+namespace {
+
+constexpr const char* kMonths[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                                   "MAY",       "JUNE",     "JULY",     "AUGUST",
+                                   "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
+
+bool is_leap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+// One element of a format model.
+enum class Element {
+    Literal,
+    Punct,
+    Year4,
+    Year2,
+    RoundYear2,
+    Month,
+    MonName,
+    MonthName,
+    Day,
+    Hour24,
+    Hour12,
+    Minute,
+    Second,
+    Meridian,
+    Fraction
+};
+
+struct Parser {
+    std::string_view in;
+    size_t pos = 0;
+    bool fx = false;
+
+    bool at_end() const { return pos >= in.size(); }
+
+    // Reads up to `max` digits; lenient mode stops at the first non-digit.
+    int number(int max_digits) {
+        if (at_end()) {
+            throw ora(1840);
+        }
+        if (!std::isdigit(static_cast<unsigned char>(in[pos]))) {
+            throw ora(1858);
+        }
+        int v = 0;
+        int n = 0;
+        while (n < max_digits && !at_end() && std::isdigit(static_cast<unsigned char>(in[pos]))) {
+            v = v * 10 + (in[pos] - '0');
+            ++pos;
+            ++n;
+        }
+        return v;
+    }
+
+    void skip_separators() {
+        while (!at_end() && !std::isalnum(static_cast<unsigned char>(in[pos]))) {
+            ++pos;
+        }
+    }
+};
+
+}  // namespace
+
+int days_in_month(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && is_leap(year) ? 29 : kDays[month - 1];
+}
+
+std::string DateTime::to_storage(bool fraction) const {
+    char buf[48];
+    if (fraction) {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09d", year, month, day, hour,
+                      minute, second, nanos);
+    } else {
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
+                      minute, second);
+    }
+    return buf;
+}
+
+bool DateTime::from_storage(std::string_view text, DateTime* out) {
+    DateTime d;
+    std::string s(text);
+    int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d.%d", &d.year, &d.month, &d.day, &d.hour,
+                        &d.minute, &d.second, &d.nanos);
+    if (n < 3) {
+        return false;
+    }
+    *out = d;
+    return true;
+}
+
+std::string DateTime::to_default_text() const {
+    char buf[32];
+    std::string mon = std::string(kMonths[month - 1]).substr(0, 3);
+    std::snprintf(buf, sizeof buf, "%02d-%s-%02d", day, mon.c_str(), year % 100);
+    return buf;
+}
+
+DateTime current_date_time() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    DateTime d;
+    d.year = tm.tm_year + 1900;
+    d.month = tm.tm_mon + 1;
+    d.day = tm.tm_mday;
+    d.hour = tm.tm_hour;
+    d.minute = tm.tm_min;
+    d.second = tm.tm_sec;
+    return d;
+}
+
+DateTime to_date(std::string_view text, std::string_view format) {
+    std::string fmt = upper_ascii(format);
+    DateTime now = current_date_time();
+    // Missing parts: first day of the current month of the current year, midnight.
+    DateTime d;
+    d.year = now.year;
+    d.month = now.month;
+    d.day = 1;
+    int hour12 = -1;
+    bool pm = false;
+    Parser p{text};
+    size_t f = 0;
+    if (fmt.compare(0, 2, "FX") == 0) {
+        p.fx = true;
+        f = 2;
+    }
+    auto starts = [&](const char* e) {
+        return fmt.compare(f, std::char_traits<char>::length(e), e) == 0;
+    };
+    while (f < fmt.size()) {
+        char c = fmt[f];
+        if (c == '"') {
+            size_t close = fmt.find('"', f + 1);
+            if (close == std::string::npos) {
+                throw ora(1821);
+            }
+            std::string lit = upper_ascii(format.substr(f + 1, close - f - 1));
+            std::string got = upper_ascii(text.substr(p.pos, lit.size()));
+            if (got != lit) {
+                throw ora(1861);
+            }
+            p.pos += lit.size();
+            f = close + 1;
+            continue;
+        }
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            // Punctuation in the format: strict under FX, otherwise any separators (or none).
+            if (p.fx) {
+                if (p.at_end() || text[p.pos] != c) {
+                    throw ora(1861);
+                }
+                ++p.pos;
+            } else {
+                p.skip_separators();
+            }
+            ++f;
+            continue;
+        }
+        if (!p.fx) {
+            p.skip_separators();
+        }
+        if (starts("YYYY") || starts("RRRR") || starts("SYYYY")) {
+            f += starts("SYYYY") ? 5 : 4;
+            d.year = p.number(4);
+        } else if (starts("YYY")) {
+            f += 3;
+            d.year = now.year / 1000 * 1000 + p.number(3);
+        } else if (starts("YY")) {
+            f += 2;
+            d.year = now.year / 100 * 100 + p.number(2);
+        } else if (starts("RR")) {
+            f += 2;
+            size_t before = p.pos;
+            int y = p.number(4);
+            if (p.pos - before <= 2) {
+                int cur = now.year % 100;
+                int century = now.year / 100 * 100;
+                if (y < 50) {
+                    y += cur < 50 ? century : century + 100;
+                } else {
+                    y += cur < 50 ? century - 100 : century;
+                }
+            }
+            d.year = y;
+        } else if (starts("MONTH") || starts("MON")) {
+            size_t len = starts("MONTH") ? 5 : 3;
+            f += len;
+            int found = 0;
+            for (int m = 0; m < 12 && found == 0; ++m) {
+                std::string full = kMonths[m];
+                std::string rest = upper_ascii(text.substr(p.pos));
+                if (rest.compare(0, full.size(), full) == 0) {
+                    p.pos += full.size();
+                    found = m + 1;
+                } else if (rest.compare(0, 3, full.substr(0, 3)) == 0) {
+                    p.pos += 3;
+                    found = m + 1;
+                }
+            }
+            if (found == 0) {
+                if (p.at_end()) {
+                    throw ora(1840);
+                }
+                throw ora(1843);
+            }
+            d.month = found;
+        } else if (starts("MM")) {
+            f += 2;
+            d.month = p.number(2);
+            if (d.month < 1 || d.month > 12) {
+                throw ora(1843);
+            }
+        } else if (starts("DD")) {
+            f += 2;
+            d.day = p.number(2);
+            if (d.day < 1 || d.day > 31) {
+                throw ora(1847);
+            }
+        } else if (starts("HH24")) {
+            f += 4;
+            d.hour = p.number(2);
+            if (d.hour > 23) {
+                throw ora(1850);
+            }
+        } else if (starts("HH12") || starts("HH")) {
+            f += starts("HH12") ? 4 : 2;
+            hour12 = p.number(2);
+            if (hour12 < 1 || hour12 > 12) {
+                throw ora(1850);
+            }
+        } else if (starts("MI")) {
+            f += 2;
+            d.minute = p.number(2);
+            if (d.minute > 59) {
+                throw ora(1851);
+            }
+        } else if (starts("SS")) {
+            f += 2;
+            d.second = p.number(2);
+            if (d.second > 59) {
+                throw ora(1852);
+            }
+        } else if (starts("AM") || starts("PM")) {
+            f += 2;
+            std::string m = upper_ascii(text.substr(p.pos, 2));
+            if (m != "AM" && m != "PM") {
+                throw ora(1855);
+            }
+            pm = m == "PM";
+            p.pos += 2;
+        } else {
+            throw ora(1821);
+        }
+    }
+    if (!p.fx) {
+        while (!p.at_end() && std::isspace(static_cast<unsigned char>(text[p.pos]))) {
+            ++p.pos;
+        }
+    }
+    if (!p.at_end()) {
+        throw ora(1830);
+    }
+    if (hour12 >= 0) {
+        d.hour = hour12 % 12 + (pm ? 12 : 0);
+    }
+    if (d.year == 0 || d.year > 9999) {
+        throw ora(1841);
+    }
+    if (d.day > days_in_month(d.year, d.month)) {
+        throw ora(1847);
+    }
+    return d;
+}
+
+DateTime text_to_date(std::string_view text) {
+    return to_date(text, "DD-MON-RR");
+}
+
+}  // namespace ocisim

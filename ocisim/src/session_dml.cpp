@@ -1,0 +1,198 @@
+// INSERT, UPDATE and DELETE, with defaults, row triggers, NOT NULL and type rules.
+#include "expr_eval.h"
+#include "oracle_model.h"
+#include "session.h"
+#include "sql_parser.h"
+#include "value_rules.h"
+
+namespace ocisim {
+namespace {
+
+int column_index(const TableDef& t, const Ident& name) {
+    int i = t.find_column(name.name);
+    if (i < 0) {
+        throw ora(904, {"\"" + name.name + "\""});
+    }
+    return i;
+}
+
+}  // namespace
+
+Value Session::default_value(const ColumnDef& c) {
+    if (!c.data_default) {
+        return Value::null();
+    }
+    ExprPtr e = parse_expression(*c.data_default, parse_options());
+    std::vector<Value> no_binds;
+    Evaluator ev(*this, no_binds, nullptr);
+    return ev.eval(*e, nullptr);
+}
+
+bool Session::trigger_compiles(const TableDef& t, const TriggerDef& tr) {
+    if (!tr.recognised || t.find_column(tr.into_column) < 0) {
+        return false;
+    }
+    if (!tr.when_column.empty() && t.find_column(tr.when_column) < 0) {
+        return false;
+    }
+    return catalog_.find_object(user_, tr.sequence, "TABLE").has_value() &&
+           catalog_.load_sequence(user_, tr.sequence).has_value();
+}
+
+void Session::fire_insert_triggers(const TableDef& t, std::vector<Value>& row) {
+    for (const TriggerDef& tr : t.triggers) {
+        if (!trigger_compiles(t, tr)) {
+            throw ora(4098, {t.owner, tr.name});
+        }
+        int into = t.find_column(tr.into_column);
+        bool fire = tr.when_column.empty() ||
+                    row[static_cast<size_t>(t.find_column(tr.when_column))].is_null();
+        if (fire) {
+            row[static_cast<size_t>(into)] = next_value(user_, tr.sequence);
+        }
+    }
+}
+
+ExecResult Session::run_insert(const Insert& s, const std::vector<Value>& binds) {
+    std::shared_ptr<TableDef> t = find_table(s.table);
+    const size_t n = t->columns.size();
+    std::vector<int> targets;
+    if (s.columns.empty()) {
+        for (size_t i = 0; i < n; ++i) {
+            targets.push_back(static_cast<int>(i));
+        }
+    } else {
+        std::vector<bool> seen(n, false);
+        for (const Ident& c : s.columns) {
+            int i = column_index(*t, c);
+            if (seen[static_cast<size_t>(i)]) {
+                throw ora(957);
+            }
+            seen[static_cast<size_t>(i)] = true;
+            targets.push_back(i);
+        }
+    }
+    if (s.values.size() < targets.size()) {
+        throw ora(947);
+    }
+    if (s.values.size() > targets.size()) {
+        throw ora(913);
+    }
+    Evaluator ev(*this, binds, nullptr);
+    std::vector<Value> row(n);
+    std::vector<bool> given(n, false);
+    for (size_t k = 0; k < targets.size(); ++k) {
+        row[static_cast<size_t>(targets[k])] = ev.eval(*s.values[k], nullptr);
+        given[static_cast<size_t>(targets[k])] = true;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (!given[i]) {
+            row[i] = default_value(t->columns[i]);
+        }
+    }
+    fire_insert_triggers(*t, row);
+
+    std::string sql = "INSERT INTO " + sql_quote_ident(t->name) + " (";
+    std::string marks;
+    for (size_t i = 0; i < n; ++i) {
+        sql += (i > 0 ? ", " : "") + sql_quote_ident(t->columns[i].name);
+        marks += i > 0 ? ", ?" : "?";
+    }
+    sql += ") VALUES (" + marks + ")";
+    if (n == 0) {
+        sql = "INSERT INTO " + sql_quote_ident(t->name) + " DEFAULT VALUES";
+    }
+    SqlStmt& st = cached(sql);
+    st.reset();
+    for (size_t i = 0; i < n; ++i) {
+        const ColumnDef& c = t->columns[i];
+        if (row[i].is_null() && !row[i].empty_lob && !c.nullable) {
+            throw ora(1400, {column_label(*t, c.name)});
+        }
+        bind_stored(st, static_cast<int>(i + 1), to_storage(row[i], *t, c, settings_));
+    }
+    int rc = st.step_code();
+    st.reset();
+    if (rc != SQLITE_DONE) {
+        raise_sqlite(SqliteError(sqlite3_extended_errcode(db_.raw()), db_.error_message()),
+                     t.get());
+    }
+    int64_t rowid = db_.last_rowid();
+    lock_row(t->id, rowid);
+    ExecResult r;
+    r.rows = 1;
+    if (s.returning_bind >= 0) {
+        r.rowid = encode_rowid(t->id, rowid);
+    }
+    return r;
+}
+
+ExecResult Session::run_update(const Update& s, const std::vector<Value>& binds) {
+    std::shared_ptr<TableDef> t = find_table(s.table);
+    std::vector<RowSource> sources(1);
+    read_source(s.table, &sources[0], nullptr);
+    sources[0].alias = s.alias.name;
+    Evaluator ev(*this, binds, &sources);
+    std::vector<int> targets;
+    std::string sql = "UPDATE " + sql_quote_ident(t->name) + " SET ";
+    for (size_t k = 0; k < s.sets.size(); ++k) {
+        int i = column_index(*t, s.sets[k].column);
+        targets.push_back(i);
+        sql +=
+            (k > 0 ? ", " : "") + sql_quote_ident(t->columns[static_cast<size_t>(i)].name) + " = ?";
+    }
+    sql += " WHERE rowid = ?";
+    SqlStmt& st = cached(sql);
+    ExecResult r;
+    RowPosition pos(1, 0);
+    for (size_t row = 0; row < sources[0].rows.size(); ++row) {
+        pos[0] = row;
+        if (s.where && ev.test(*s.where, &pos) != Tri::True) {
+            continue;
+        }
+        st.reset();
+        for (size_t k = 0; k < targets.size(); ++k) {
+            const ColumnDef& c = t->columns[static_cast<size_t>(targets[k])];
+            Value v = ev.eval(*s.sets[k].value, &pos);
+            if (v.is_null() && !v.empty_lob && !c.nullable) {
+                throw ora(1407, {column_label(*t, c.name)});
+            }
+            bind_stored(st, static_cast<int>(k + 1), to_storage(v, *t, c, settings_));
+        }
+        st.bind(static_cast<int>(targets.size() + 1), sources[0].rowids[row]);
+        int rc = st.step_code();
+        st.reset();
+        if (rc != SQLITE_DONE) {
+            raise_sqlite(SqliteError(sqlite3_extended_errcode(db_.raw()), db_.error_message()),
+                         t.get());
+        }
+        lock_row(t->id, sources[0].rowids[row]);
+        ++r.rows;
+    }
+    return r;
+}
+
+ExecResult Session::run_delete(const Delete& s, const std::vector<Value>& binds) {
+    std::shared_ptr<TableDef> t = find_table(s.table);
+    std::vector<RowSource> sources(1);
+    read_source(s.table, &sources[0], nullptr);
+    sources[0].alias = s.alias.name;
+    Evaluator ev(*this, binds, &sources);
+    SqlStmt& st = cached("DELETE FROM " + sql_quote_ident(t->name) + " WHERE rowid = ?");
+    ExecResult r;
+    RowPosition pos(1, 0);
+    for (size_t row = 0; row < sources[0].rows.size(); ++row) {
+        pos[0] = row;
+        if (s.where && ev.test(*s.where, &pos) != Tri::True) {
+            continue;
+        }
+        st.reset();
+        st.bind(1, sources[0].rowids[row]);
+        st.step();
+        st.reset();
+        ++r.rows;
+    }
+    return r;
+}
+
+}  // namespace ocisim

@@ -1,0 +1,20 @@
+// Recursive-descent parser for the SQL dialect the server accepts.
+#pragma once
+
+#include <string_view>
+
+#include "sql_ast.h"
+
+namespace ocisim {
+
+struct ParseOptions {
+    int identifier_limit = 128;       // bytes
+    int string_literal_limit = 4000;  // bytes
+};
+
+// Throws OraError with the number Oracle gives for the first problem found.
+Statement parse_statement(std::string_view sql, const ParseOptions& options);
+// Parses a DEFAULT expression stored in the catalogue.
+ExprPtr parse_expression(std::string_view text, const ParseOptions& options);
+
+}  // namespace ocisim
