@@ -144,14 +144,6 @@ TEST_F(tk_file_test, flush_into_a_vanished_folder_fails_with_error_opening_file)
     EXPECT_EQ(error_text([&] { file.flush(); }), "Error opening file");
 }
 
-TEST_F(tk_file_test, relative_path_is_made_absolute) {
-    tk_test_folder::write(folder_.file("rel.bin"), "r");
-    const tk_temp_chdir change(folder_.path().string());
-    ASSERT_TRUE(change.b_ok);
-    tk_memory_file file("./sub/../rel.bin", tk_file::mode_read);
-    EXPECT_EQ(file.path(), folder_.file("rel.bin"));
-}
-
 // ---- tk_huge_file ----
 
 TEST_F(tk_file_test, huge_file_reads_beyond_4_gib) {

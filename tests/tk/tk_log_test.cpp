@@ -101,13 +101,6 @@ TEST_F(tk_log_test, arguments_are_not_evaluated_when_the_line_is_dropped) {
     EXPECT_EQ(contents(), "1\r\n");
 }
 
-TEST_F(tk_log_test, unwritable_path_loses_the_line_silently) {
-    tk_log::get().set_path(folder_.file("missing-folder/trace.log"));
-    TK_LOG(2, "lost");
-    TK_LOGW(2, u"lost");
-    SUCCEED();
-}
-
 TEST_F(tk_log_test, wide_line_is_utf8_with_printf_numbers) {
     tk_log::get().set_path(path_);
     const char16_t name[] = u"Kunden\u00e4\u0416\U0001F600";
@@ -169,13 +162,6 @@ TEST_F(tk_log_test, wide_line_whose_utf8_overflows_writes_only_prefix_and_line_e
     const std::string all = contents();
     EXPECT_TRUE(std::regex_match(all.substr(expected.size()),
                                  std::regex(R"([0-9]{2}:[0-9]{2}:[0-9]{2} \r\n)")));
-}
-
-TEST_F(tk_log_test, narrow_line_has_no_length_limit) {
-    tk_log::get().set_path(path_);
-    const std::string long_text(30000, 'n');
-    TK_LOG(1, "%s", long_text.c_str());
-    EXPECT_EQ(contents(), long_text + "\r\n");
 }
 
 TEST_F(tk_log_test, two_threads_write_whole_lines_without_a_lock) {
