@@ -2,6 +2,8 @@
 // Failures of the DBF reader. A table whose file does not follow the format, a damaged memo file
 // or a memo that cannot be read ends in a dbf_exception; a memo file that is not there at all is
 // the one forgivable case and has its own class so that the table can open without it.
+// A table that cannot be opened fails at level 1; a damaged value inside one record fails at
+// level 0, so that the run may go on with the next record.
 
 #include <string>
 #include <utility>

@@ -105,7 +105,7 @@ void dbf_memo_file::read_terminated(uint64_t position, char terminator, std::str
     TK_TRACE("Reading MEMO at position=%lld", static_cast<long long>(position));
     if (position >= file.get_size()) {
         TK_LOG(3, "Reading MEMO out of range");
-        throw dbf_exception(dbf_msg_memo_read_failed);
+        throw dbf_exception(dbf_msg_memo_read_failed, 0);
     }
     out.clear();
     char chunk[512];
@@ -193,7 +193,7 @@ uint32_t fpt_memo_file::get_block_number(const char* field, size_t width) {
     TK_ASSERT(field != nullptr, "dbf_memo.cpp");
     // Visual FoxPro keeps the block as a 4-byte binary number; a narrower field cannot hold one.
     if (width < 4) {
-        throw dbf_exception(dbf_msg_memo_read_failed);
+        throw dbf_exception(dbf_msg_memo_read_failed, 0);
     }
     return le32(reinterpret_cast<const unsigned char*>(field));
 }
@@ -218,7 +218,7 @@ smt_memo_file::smt_memo_file(const std::string& path, int open_flag)
 uint32_t smt_memo_file::get_block_number(const char* field, size_t width) {
     TK_ASSERT(field != nullptr, "dbf_memo.cpp");
     if (width < 10) {
-        throw dbf_exception(dbf_msg_memo_read_failed);
+        throw dbf_exception(dbf_msg_memo_read_failed, 0);
     }
     bool blank = true;
     for (size_t i = 0; i < 10; ++i) {

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "tk/tk_exception.hpp"
 #include "tk/tk_log.hpp"
 
 class dbf_test_folder {
@@ -106,4 +107,15 @@ inline std::string dbf_be32(uint32_t v) {
 inline std::string dbf_pad(std::string bytes, size_t size, char fill = '\0') {
     bytes.resize(size, fill);
     return bytes;
+}
+
+// Exception text of a call, or "<no exception>".
+template <class F>
+std::string dbf_message_of(F&& f) {
+    try {
+        f();
+    } catch (const tk_exception& e) {
+        return e.message;
+    }
+    return "<no exception>";
 }
