@@ -206,6 +206,9 @@ void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
                 len = length_mod::ll;
                 ++p;
             }
+        } else if (*p == u'w') {
+            len = length_mod::l;  // %ws and %wc: wide, as %ls and %lc
+            ++p;
         } else if (*p == u'I' && p[1] == u'6' && p[2] == u'4') {
             len = length_mod::ll;
             p += 3;

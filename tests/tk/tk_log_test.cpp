@@ -109,7 +109,7 @@ TEST_F(tk_log_test, wide_line_is_utf8_with_printf_numbers) {
     TK_LOGW(1, u"%ld %lu %lld %llu %I64d", -5L, 6UL, -7LL, 18446744073709551615ULL, 9LL);
     TK_LOGW(1, u"%e|%f|%g|%lg|%.2f|%5d|%-3d|%05.1f", 1234.5, 0.25, 0.0001, 1e20, 2.345, 42, 7,
             3.14159);
-    TK_LOGW(1, u"%hs and %s, 100%%", "narrow \xc3\xa9", u"wide");
+    TK_LOGW(1, u"%hs and %s/%ws, 100%%", "narrow \xc3\xa9", u"wide", u"w");
     TK_LOGW(1, u"[%5s][%-4s][%.2s][%3c]", u"ab", u"cd", u"xyz", u'q');
     char expected_numbers[256];
     snprintf(expected_numbers, sizeof expected_numbers, "%e|%f|%g|%g|%.2f|%5d|%-3d|%05.1f", 1234.5,
@@ -120,7 +120,7 @@ TEST_F(tk_log_test, wide_line_is_utf8_with_printf_numbers) {
               "-5 6 -7 18446744073709551615 9\r\n" +
                   std::string(expected_numbers) +
                   "\r\n"
-                  "narrow \xc3\xa9 and wide, 100%\r\n"
+                  "narrow \xc3\xa9 and wide/w, 100%\r\n"
                   "[   ab][cd  ][xy][  q]\r\n");
 }
 
