@@ -2,6 +2,10 @@
 add_library(brixel_options INTERFACE)
 target_compile_options(brixel_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
                                                 -Wnon-virtual-dtor -Wimplicit-fallthrough)
+# GCC 12 reports -Wrestrict falsely on std::string concatenation at -O2 and above (GCC bug 105329).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(brixel_options INTERFACE -Wno-restrict)
+endif()
 if(BRIXEL_WERROR)
     target_compile_options(brixel_options INTERFACE -Werror)
 endif()
