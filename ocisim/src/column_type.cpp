@@ -141,8 +141,9 @@ std::string ColumnType::declaration() const {
             if (precision == kNoPrecision && scale == kNoPrecision) {
                 return name;
             }
-            return name + "(" + (precision == kNoPrecision ? "*" : std::to_string(precision)) +
-                   "," + std::to_string(scale == kNoPrecision ? 0 : scale) + ")";
+            // NUMBER(*,s) is written with the largest precision: SQLite type names take numbers.
+            return name + "(" + std::to_string(precision == kNoPrecision ? 38 : precision) + "," +
+                   std::to_string(scale == kNoPrecision ? 0 : scale) + ")";
         case TypeKind::Float:
             return name + "(" + std::to_string(precision == kNoPrecision ? 126 : precision) + ")";
         default:

@@ -212,7 +212,9 @@ void Session::rollback() {
 
 void Session::run_ddl(const std::function<void()>& body) {
     // DDL commits the open transaction first, then runs and commits on its own.
-    commit();
+    if (in_transaction_) {
+        commit();
+    }
     begin_write();
     try {
         body();

@@ -475,6 +475,7 @@ class Parser {
                     c.type = column_type();
                 }
                 column_constraints(c, nullptr);
+                at.modify.push_back(std::move(c));
             } while (paren && accept_op(",") ? true : false);
             if (paren) {
                 expect_op(")");

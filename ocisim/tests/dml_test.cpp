@@ -1,0 +1,143 @@
+// Values entering columns: lengths, precision and scale, conversions, NULL rules, keys.
+#include "fixture.h"
+
+class Dml : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        ok("CREATE TABLE \"T\" (\"ID\" NUMBER(5,2), \"NAME\" NVARCHAR2(5), \"V\" VARCHAR2(5), "
+           "\"C\" CHAR(3), \"D\" DATE, \"R\" RAW(2), \"REQ\" NUMBER DEFAULT 0 NOT NULL)");
+    }
+    std::string value(const std::string& column) {
+        return db().one("SELECT \"" + column + "\" FROM \"T\"");
+    }
+};
+
+TEST_F(Dml, ValueTooLargeCountsBytesOrCharacters) {
+    // NVARCHAR2 counts characters, VARCHAR2 (byte semantics) counts AL32UTF8 bytes.
+    ok("INSERT INTO \"T\" (\"NAME\", \"V\") VALUES ('ÄÖÜäö', 'ÄÖ')");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"NAME\") VALUES ('abcdef')"),
+              "ORA-12899: value too large for column \"SCOTT\".\"T\".\"NAME\" (actual: 6, "
+              "maximum: 5)");
+    EXPECT_EQ(
+        fails("INSERT INTO \"T\" (\"V\") VALUES ('ÄÖÜ')"),
+        "ORA-12899: value too large for column \"SCOTT\".\"T\".\"V\" (actual: 6, maximum: 5)");
+    EXPECT_EQ(
+        fails("INSERT INTO \"T\" (\"R\") VALUES (HEXTORAW('0A0B0C'))"),
+        "ORA-12899: value too large for column \"SCOTT\".\"T\".\"R\" (actual: 3, maximum: 2)");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"R\") VALUES (HEXTORAW('0G'))"),
+              "ORA-01465: invalid hex number");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"V\") VALUES ('" + std::string(4001, 'x') + "')"),
+              "ORA-01704: string literal too long");
+}
+
+TEST_F(Dml, NumbersRoundToScaleAndRespectPrecision) {
+    ok("INSERT INTO \"T\" (\"ID\") VALUES (123.456)");
+    EXPECT_EQ(value("ID"), "123.46");
+    ok("DELETE FROM \"T\"");
+    ok("INSERT INTO \"T\" (\"ID\") VALUES ('  -0.005 ')");
+    EXPECT_EQ(value("ID"), "-.01");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\") VALUES (1000)"),
+              "ORA-01438: value larger than specified precision allowed for this column");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\") VALUES (999.996)"),
+              "ORA-01438: value larger than specified precision allowed for this column");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\") VALUES ('12a')"), "ORA-01722: invalid number");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\") VALUES (TO_DATE('2020-01-01','YYYY-MM-DD'))"),
+              "ORA-00932: inconsistent datatypes: expected NUMBER got DATE");
+    ok("DELETE FROM \"T\"");
+    ok("INSERT INTO \"T\" (\"REQ\") VALUES (123456789012345678)");
+    EXPECT_EQ(value("REQ"), "123456789012345678");
+    ok("UPDATE \"T\" SET \"REQ\" = 1234567890.12345");
+    EXPECT_EQ(value("REQ"), "1234567890.12345");
+}
+
+TEST_F(Dml, EmptyStringIsNullAndNotNullIsEnforced) {
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"REQ\") VALUES ('')"),
+              "ORA-01400: cannot insert NULL into (\"SCOTT\".\"T\".\"REQ\")");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"REQ\") VALUES (NULL)"),
+              "ORA-01400: cannot insert NULL into (\"SCOTT\".\"T\".\"REQ\")");
+    ok("INSERT INTO \"T\" (\"V\") VALUES ('')");
+    EXPECT_EQ(value("V"), "<null>");
+    EXPECT_EQ(value("REQ"), "0");  // the default fills an omitted column
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"T\" WHERE \"V\" IS NULL"), "1");
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"T\" WHERE \"V\" = ''"), "0");
+    EXPECT_EQ(fails("UPDATE \"T\" SET \"REQ\" = NULL"),
+              "ORA-01407: cannot update (\"SCOTT\".\"T\".\"REQ\") to NULL");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\", \"NOPE\") VALUES (1, 2)"),
+              "ORA-00904: \"NOPE\": invalid identifier");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\", \"V\") VALUES (1)"),
+              "ORA-00947: not enough values");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\") VALUES (1, 2)"), "ORA-00913: too many values");
+}
+
+TEST_F(Dml, CharIsBlankPaddedAndStringsKeepQuotes) {
+    ok("INSERT INTO \"T\" (\"C\", \"V\") VALUES ('a', 'O''Ne')");
+    EXPECT_EQ(value("C"), "a  ");
+    EXPECT_EQ(value("V"), "O'Ne");
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"T\" WHERE \"C\" = 'a'"), "1");
+}
+
+TEST_F(Dml, ToDateFormatModelsAndLeniency) {
+    auto date_of = [&](const std::string& expr) {
+        ok("DELETE FROM \"T\"");
+        ok("INSERT INTO \"T\" (\"D\") VALUES (" + expr + ")");
+        return db().one("SELECT \"D\" FROM \"T\"");
+    };
+    EXPECT_EQ(date_of("to_date('2016-03-01', 'YYYY-MM-DD')"), "01-MAR-16");
+    // Punctuation need not match, missing parts default to the current month's first day.
+    EXPECT_EQ(date_of("to_date('2016/3/1 10.20.30', 'YYYY-MM-DD HH24:MI:SS')"), "01-MAR-16");
+    EXPECT_EQ(db().exec("INSERT INTO \"T\" (\"D\") VALUES (to_date('10:20:30', 'HH24-MI-SS'))"),
+              oci::SUCCESS)
+        << db().text();
+    EXPECT_EQ(date_of("'05-DEC-26'"), "05-DEC-26");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('2016-13-01', 'YYYY-MM-DD'))"),
+              "ORA-01843: not a valid month");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('2016-x1-01', 'YYYY-MM-DD'))"),
+              "ORA-01858: a non-numeric character was found where a numeric was expected");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('2016-01-01 10', 'YYYY-MM-DD'))"),
+              "ORA-01830: date format picture ends before converting entire input string");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('2016-01', 'YYYY-MM-DD'))"),
+              "ORA-01840: input value not long enough for date format");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('2015-02-29', 'YYYY-MM-DD'))"),
+              "ORA-01847: day of month must be between 1 and last day of month");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('2016/01/01', 'FXYYYY-MM-DD'))"),
+              "ORA-01861: literal does not match format string");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"D\") VALUES (to_date('0000-01-01', 'YYYY-MM-DD'))"),
+              "ORA-01841: (full) year must be between -4713 and +9999, and not be 0");
+}
+
+TEST_F(Dml, UniqueConstraintViolation) {
+    ok("ALTER TABLE \"T\" ADD CONSTRAINT \"PK_T\" PRIMARY KEY (\"NAME\")");
+    ok("INSERT INTO \"T\" (\"NAME\") VALUES ('x')");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"NAME\") VALUES ('x')"),
+              "ORA-00001: unique constraint (SCOTT.PK_T) violated");
+    ok("INSERT INTO \"T\" (\"NAME\") VALUES ('y')");
+    EXPECT_EQ(fails("UPDATE \"T\" SET \"NAME\" = 'x' WHERE \"NAME\" = 'y'"),
+              "ORA-00001: unique constraint (SCOTT.PK_T) violated");
+    EXPECT_EQ(fails("INSERT INTO \"T\" (\"ID\") VALUES (1)"),
+              "ORA-01400: cannot insert NULL into (\"SCOTT\".\"T\".\"NAME\")");
+}
+
+TEST_F(Dml, UpdateAndDeleteWithConditions) {
+    ok("INSERT INTO \"T\" (\"ID\", \"V\") VALUES (1, 'a')");
+    ok("INSERT INTO \"T\" (\"ID\", \"V\") VALUES (2, 'b')");
+    ok("INSERT INTO \"T\" (\"ID\", \"V\") VALUES (3, NULL)");
+    ok("UPDATE \"T\" SET \"V\" = 'z', \"REQ\" = 5 WHERE \"ID\" >= 2 AND \"V\" IS NOT NULL");
+    EXPECT_EQ(db().rows("SELECT \"ID\", \"V\", \"REQ\" FROM \"T\" ORDER BY \"ID\" DESC"),
+              (Rows{{"3", "<null>", "0"}, {"2", "z", "5"}, {"1", "a", "0"}}));
+    ok("DELETE FROM \"T\" WHERE \"V\" IS NULL OR \"ID\" = 1");
+    EXPECT_EQ(db().rows("SELECT * FROM (SELECT \"ID\" FROM \"T\")"), (Rows{{"2"}}));
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM (SELECT * FROM \"T\" WHERE \"ID\" <> 2)"), "0");
+}
+
+class Cp1252 : public SimTest {
+    std::string charset() const override { return "WE8MSWIN1252"; }
+};
+
+TEST_F(Cp1252, TextOutsideTheDatabaseCharacterSetIsReplaced) {
+    ok("CREATE TABLE T (V VARCHAR2(10), N NVARCHAR2(10))");
+    ok("INSERT INTO T VALUES ('€ä Ω', '€ä Ω')");
+    EXPECT_EQ(db().rows("SELECT V, N FROM T"), (Rows{{"€ä ¿", "€ä Ω"}}));
+    // One byte per character in a single-byte character set.
+    ok("INSERT INTO T (V) VALUES ('ääääääääää')");
+}

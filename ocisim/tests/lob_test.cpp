@@ -1,0 +1,117 @@
+// LOB locators: empty LOBs, locking with SELECT ... FOR UPDATE, writes and reads in UTF-16.
+#include <cstring>
+
+#include "fixture.h"
+
+class Lobs : public SimTest {
+  protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        ok("CREATE TABLE \"M\" (\"ID\" NUMBER(5), \"MEMO\" CLOB, \"PIC\" BLOB, \"NOTE\" NCLOB)");
+        ok("INSERT INTO \"M\" VALUES (1, EMPTY_CLOB(), EMPTY_BLOB(), EMPTY_CLOB())");
+        ASSERT_EQ(a.DescriptorAlloc(db().env, &clob, oci::DTYPE_LOB, 0, nullptr), oci::SUCCESS);
+        ASSERT_EQ(a.DescriptorAlloc(db().env, &blob, oci::DTYPE_LOB, 0, nullptr), oci::SUCCESS);
+    }
+    void TearDown() override {
+        a.DescriptorFree(clob, oci::DTYPE_LOB);
+        a.DescriptorFree(blob, oci::DTYPE_LOB);
+        SimTest::TearDown();
+    }
+    // Fetches the locators of row 1 (and locks the row when `for_update`).
+    void select_locators(bool for_update) {
+        ASSERT_EQ(db().prepare(std::string("SELECT \"MEMO\", \"PIC\" FROM \"M\" WHERE \"ID\" = 1") +
+                               (for_update ? " FOR UPDATE" : "")),
+                  oci::SUCCESS);
+        void* def = nullptr;
+        a.DefineByPos(db().stmt, &def, db().err, 1, &clob, -1, oci::SQLT_CLOB, &ind[0], nullptr,
+                      nullptr, oci::DEFAULT);
+        a.DefineByPos(db().stmt, &def, db().err, 2, &blob, -1, oci::SQLT_BLOB, &ind[1], nullptr,
+                      nullptr, oci::DEFAULT);
+        ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+    }
+    sword write_utf16(const std::string& text, ub4 offset = 1) {
+        std::u16string t = u16(text);
+        ub4 amount = static_cast<ub4>(t.size());
+        return a.LobWrite(db().svc, db().err, clob, &amount, offset, t.data(),
+                          static_cast<ub4>(t.size() * 2), oci::ONE_PIECE, nullptr, nullptr, 0,
+                          oci::SQLCS_IMPLICIT);
+    }
+    std::string read_utf16(ub4 offset = 1, ub4 amount = 0) {
+        char16_t buf[512] = {};
+        ub4 amt = amount;
+        sword rc = a.LobRead(db().svc, db().err, clob, &amt, offset, buf, sizeof buf, nullptr,
+                             nullptr, 0, oci::SQLCS_IMPLICIT);
+        return rc == oci::NO_DATA ? "<no data>" : u8(buf, amt);
+    }
+    oci::Api& a = oci::Api::get();
+    void* clob = nullptr;
+    void* blob = nullptr;
+    sb2 ind[2] = {};
+};
+
+TEST_F(Lobs, EmptyLobsAreNotNull) {
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"M\" WHERE \"MEMO\" IS NULL"), "0");
+    ok("INSERT INTO \"M\" (\"ID\") VALUES (2)");
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"M\" WHERE \"MEMO\" IS NULL"), "1");
+}
+
+TEST_F(Lobs, WriteNeedsTheRowLocked) {
+    ok("COMMIT");
+    select_locators(false);
+    EXPECT_EQ(write_utf16("text"), oci::ERROR);
+    EXPECT_EQ(db().text(), "ORA-22920: row containing the LOB value is not locked");
+    select_locators(true);
+    EXPECT_EQ(write_utf16("text"), oci::SUCCESS) << db().text();
+    ASSERT_EQ(db().commit(), oci::SUCCESS);
+    // The commit released the lock.
+    EXPECT_EQ(write_utf16("more"), oci::ERROR);
+    EXPECT_EQ(db().code(), 22920);
+}
+
+TEST_F(Lobs, Utf16TextWithCharacterAmounts) {
+    select_locators(true);
+    ub1 form = 0;
+    ASSERT_EQ(a.LobCharSetForm(db().env, db().err, clob, &form), oci::SUCCESS);
+    EXPECT_EQ(form, oci::SQLCS_IMPLICIT);
+    std::string text = "Grüße 😀 " + std::string(300, 'x');
+    ASSERT_EQ(write_utf16(text), oci::SUCCESS) << db().text();
+    EXPECT_EQ(read_utf16(), text.substr(0, text.size()));
+    EXPECT_EQ(read_utf16(3, 4), "üße ");  // offsets and amounts count UTF-16 code units
+    EXPECT_EQ(read_utf16(1000), "<no data>");
+    ASSERT_EQ(write_utf16("GR", 1), oci::SUCCESS);  // overwrite in place
+    EXPECT_EQ(read_utf16(1, 6), "GRüße ");
+    ASSERT_EQ(db().commit(), oci::SUCCESS);
+    EXPECT_EQ(db().one("SELECT \"MEMO\" FROM \"M\""), "GRüße 😀 " + std::string(300, 'x'));
+}
+
+TEST_F(Lobs, Utf8BytesAnnouncedAsCharsetZeroArriveGarbled) {
+    select_locators(true);
+    std::string utf8 = "abcd";
+    ub4 amount = static_cast<ub4>(utf8.size());
+    ASSERT_EQ(
+        a.LobWrite(db().svc, db().err, clob, &amount, 1, utf8.data(), static_cast<ub4>(utf8.size()),
+                   oci::ONE_PIECE, nullptr, nullptr, 0, oci::SQLCS_IMPLICIT),
+        oci::SUCCESS);
+    EXPECT_NE(read_utf16(), "abcd");
+    EXPECT_EQ(amount, 2u);  // four bytes are two UTF-16 code units
+}
+
+TEST_F(Lobs, BlobBytes) {
+    select_locators(true);
+    unsigned char bytes[] = {0x00, 0xFF, 0x10, 0x80, 0x7F};
+    ub4 amount = sizeof bytes;
+    ASSERT_EQ(a.LobWrite(db().svc, db().err, blob, &amount, 1, bytes, sizeof bytes, oci::ONE_PIECE,
+                         nullptr, nullptr, 0, oci::SQLCS_IMPLICIT),
+              oci::SUCCESS)
+        << db().text();
+    unsigned char back[16] = {};
+    ub4 got = 0;
+    ASSERT_EQ(a.LobRead(db().svc, db().err, blob, &got, 1, back, sizeof back, nullptr, nullptr, 0,
+                        oci::SQLCS_IMPLICIT),
+              oci::SUCCESS);
+    ASSERT_EQ(got, sizeof bytes);
+    EXPECT_EQ(std::memcmp(back, bytes, sizeof bytes), 0);
+    ub1 form = 9;
+    a.LobCharSetForm(db().env, db().err, blob, &form);
+    EXPECT_EQ(form, 0);
+}
