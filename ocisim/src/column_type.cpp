@@ -146,6 +146,10 @@ std::string ColumnType::declaration() const {
                    std::to_string(scale == kNoPrecision ? 0 : scale) + ")";
         case TypeKind::Float:
             return name + "(" + std::to_string(precision == kNoPrecision ? 126 : precision) + ")";
+        case TypeKind::Long:
+            // "LONG" alone would give the column numeric affinity in SQLite, which turns
+            // number-like text into numbers.
+            return "LONG TEXT";
         default:
             return name;
     }

@@ -45,7 +45,8 @@ struct ColumnType {
     int data_length() const;             // bytes
     int char_length() const;             // characters (0 for non-character types)
     std::string char_used() const;       // "B", "C" or "" (NULL)
-    // The type as written in DDL, used as the SQLite column's declared type.
+    // The type as written in DDL, used as the SQLite column's declared type (LONG is declared
+    // LONG TEXT there).
     std::string declaration() const;
 
     // What a select-list describe reports.

@@ -143,7 +143,6 @@ constexpr Message kMessages[] = {
     {971, "missing SET keyword"},
     {1723, "zero-length columns are not allowed"},
     {1735, "invalid ALTER TABLE option"},
-    {4076, "invalid NEW or OLD specification"},
     {30088, "datetime/interval precision is out of range"},
 };
 

@@ -55,7 +55,7 @@ const char* default_class(const Expr& e) {
 }
 
 // Oracle refuses a DEFAULT whose datatype cannot become the column's.
-void check_default(const ColumnSpec& c) {
+void check_default(const ColumnClause& c) {
     if (!c.default_expr) {
         return;
     }
@@ -171,7 +171,7 @@ void Session::create_table(const CreateTable& s) {
     t->owner = user_;
     t->name = name;
     int longs = 0;
-    for (const ColumnSpec& c : s.columns) {
+    for (const ColumnClause& c : s.columns) {
         for (const ColumnDef& existing : t->columns) {
             if (upper_ascii(existing.name) == upper_ascii(c.name.name)) {
                 throw ora(957);
@@ -193,7 +193,7 @@ void Session::create_table(const CreateTable& s) {
     }
     bool has_primary = false;
     std::vector<KeyDef> keys;
-    for (const ConstraintSpec& k : s.constraints) {
+    for (const KeyClause& k : s.constraints) {
         KeyDef key;
         key.type = k.type;
         key.columns = names_of(k.columns);
@@ -283,7 +283,7 @@ void Session::drop_table(const DropTable& s) {
 void Session::alter_table(const AlterTable& s) {
     auto t = find_table(s.table);
     if (s.add_constraint) {
-        const ConstraintSpec& k = *s.add_constraint;
+        const KeyClause& k = *s.add_constraint;
         KeyDef key;
         key.type = k.type;
         key.columns = names_of(k.columns);
@@ -352,7 +352,7 @@ void Session::alter_table(const AlterTable& s) {
         return;
     }
     const KeyDef* pk = t->primary_key();
-    for (const ColumnSpec& m : s.modify) {
+    for (const ColumnClause& m : s.modify) {
         int idx = t->find_column(m.name.name);
         if (idx < 0) {
             throw ora(904, {"\"" + m.name.name + "\""});

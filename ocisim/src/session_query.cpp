@@ -1,5 +1,6 @@
 // SELECT: reading the FROM items, filtering, ordering, projecting and locking.
 #include <algorithm>
+#include <functional>
 
 #include "expr_eval.h"
 #include "oracle_model.h"
@@ -148,6 +149,24 @@ QueryResult Session::run_select(const Select& s, const std::vector<Value>& binds
         } else {
             read_source(f.table, &src, nullptr);
         }
+    }
+
+    // LONG data cannot be used in conditions.
+    if (s.where) {
+        std::function<void(const Expr&)> check_long = [&](const Expr& e) {
+            if (e.kind == ExprKind::Column) {
+                auto [src, col] = ev.resolve(e);
+                if (sources[static_cast<size_t>(src)]
+                        .columns[static_cast<size_t>(col)]
+                        .type.is_long()) {
+                    throw ora(997);
+                }
+            }
+            for (const auto& a : e.args) {
+                check_long(*a);
+            }
+        };
+        check_long(*s.where);
     }
 
     // Output columns.

@@ -51,13 +51,13 @@ using ExprPtr = std::unique_ptr<Expr>;
 
 enum class Nullability { Unspecified, Null, NotNull };
 
-struct ConstraintSpec {
+struct KeyClause {
     Ident name;       // empty: the server names it SYS_Cn
     char type = 'P';  // 'P' primary key, 'U' unique
     std::vector<Ident> columns;
 };
 
-struct ColumnSpec {
+struct ColumnClause {
     Ident name;
     std::optional<ColumnType> type;  // always set in CREATE TABLE
     bool has_default = false;
@@ -73,8 +73,8 @@ struct TableRef {
 
 struct CreateTable {
     TableRef table;
-    std::vector<ColumnSpec> columns;
-    std::vector<ConstraintSpec> constraints;  // inline and out-of-line keys
+    std::vector<ColumnClause> columns;
+    std::vector<KeyClause> constraints;  // inline and out-of-line keys
 };
 struct DropTable {
     TableRef table;
@@ -82,8 +82,8 @@ struct DropTable {
 };
 struct AlterTable {
     TableRef table;
-    std::optional<ConstraintSpec> add_constraint;
-    std::vector<ColumnSpec> modify;
+    std::optional<KeyClause> add_constraint;
+    std::vector<ColumnClause> modify;
 };
 struct CreateIndex {
     Ident name;

@@ -312,7 +312,7 @@ class Parser {
     }
 
     // DEFAULT expr, keeping the text as written up to the start of the next clause.
-    void default_clause(ColumnSpec& c) {
+    void default_clause(ColumnClause& c) {
         size_t begin = peek().begin;
         c.default_expr = expr();
         c.has_default = true;
@@ -323,7 +323,7 @@ class Parser {
         c.default_text = std::string(sql_.substr(begin, end - begin));
     }
 
-    void column_constraints(ColumnSpec& c, std::vector<ConstraintSpec>* keys) {
+    void column_constraints(ColumnClause& c, std::vector<KeyClause>* keys) {
         while (true) {
             Ident cname;
             if (accept_word("CONSTRAINT")) {
@@ -337,7 +337,7 @@ class Parser {
             } else if (accept_word("NULL")) {
                 c.nullability = Nullability::Null;
             } else if (keys != nullptr && (peek().is_word("PRIMARY") || peek().is_word("UNIQUE"))) {
-                ConstraintSpec k;
+                KeyClause k;
                 k.name = cname;
                 if (accept_word("PRIMARY")) {
                     expect_word("KEY", 905);
@@ -356,8 +356,8 @@ class Parser {
         }
     }
 
-    ConstraintSpec key_constraint(Ident name) {
-        ConstraintSpec k;
+    KeyClause key_constraint(Ident name) {
+        KeyClause k;
         k.name = std::move(name);
         if (accept_word("PRIMARY")) {
             expect_word("KEY", 905);
@@ -415,7 +415,7 @@ class Parser {
                 ct.constraints.push_back(key_constraint(name));
                 continue;
             }
-            ColumnSpec c;
+            ColumnClause c;
             c.name = ident();
             c.type = column_type();
             column_constraints(c, &ct.constraints);
@@ -467,7 +467,7 @@ class Parser {
         if (accept_word("MODIFY")) {
             bool paren = accept_op("(");
             do {
-                ColumnSpec c;
+                ColumnClause c;
                 c.name = ident();
                 if (peek().kind == Tok::Ident && !peek().is_word("DEFAULT") &&
                     !peek().is_word("NOT") && !peek().is_word("NULL") &&
@@ -528,22 +528,30 @@ class Parser {
         expect_word("FOR", 969);
         expect_word("EACH", 969);
         expect_word("ROW", 969);
+        bool when_recognised = true;
         if (accept_word("WHEN")) {
             expect_op("(");
-            // WHEN (new.col IS NULL): the only condition form the server compiles.
-            if (peek().is_word("NEW") && peek(1).is_op(".")) {
+            // WHEN (new.col IS NULL) is the only condition form the server compiles; any other
+            // is skipped and leaves the trigger invalid.
+            if (peek().is_word("NEW") && peek(1).is_op(".") && peek(3).is_word("IS") &&
+                peek(4).is_word("NULL") && peek(5).is_op(")")) {
                 next();
                 next();
                 tr.when_column = ident().name;
-                expect_word("IS", 905);
-                expect_word("NULL", 905);
+                next();
+                next();
             } else {
-                throw ora(4076);
+                when_recognised = false;
+                for (int depth = 1; depth > 0 && peek().kind != Tok::End;) {
+                    depth += peek().is_op("(") ? 1 : peek().is_op(")") ? -1 : 0;
+                    if (depth > 0) {
+                        next();
+                    }
+                }
             }
             expect_op(")");
         }
         // The PL/SQL body: BEGIN SELECT seq.NEXTVAL INTO :new.col FROM dual; END;
-        size_t body_start = pos_;
         try {
             expect_word("BEGIN");
             expect_word("SELECT");
@@ -565,12 +573,11 @@ class Parser {
             if (peek().kind != Tok::End) {
                 throw ora(900);
             }
-            tr.body_recognised = true;
+            tr.body_recognised = when_recognised;
         } catch (const OraError&) {
             // Anything else compiles with errors; the trigger is stored invalid.
             tr.body_recognised = false;
             pos_ = toks_.size() - 1;
-            (void)body_start;
         }
         return tr;
     }

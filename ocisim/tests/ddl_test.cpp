@@ -28,10 +28,14 @@ TEST_F(Ddl, CatalogueDescribesColumnsAsOracleStoresThem) {
     // DATA_DEFAULT keeps the text as written, up to the next clause.
     Rows defaults = db().rows(
         "select COLUMN_NAME, DATA_DEFAULT, DATA_TYPE from USER_TAB_COLUMNS where table_name = "
-        "'T1' AND DATA_DEFAULT IS NOT NULL");
-    ASSERT_EQ(defaults.size(), 2u);
-    EXPECT_EQ(defaults[0][1], "'abc' ");
-    EXPECT_EQ(defaults[1][1], "0\n");
+        "'T1'");
+    ASSERT_EQ(defaults.size(), 12u);
+    EXPECT_EQ(defaults[0][1], "<null>");
+    EXPECT_EQ(defaults[1][1], "'abc' ");
+    EXPECT_EQ(defaults[2][1], "0\n");
+    // LONG columns cannot be filtered.
+    EXPECT_EQ(fails("SELECT COLUMN_NAME FROM USER_TAB_COLUMNS WHERE DATA_DEFAULT IS NOT NULL"),
+              "ORA-00997: illegal use of LONG datatype");
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE table_name = 'T1'"), "12");
     EXPECT_EQ(db().one("select TABLE_NAME, IOT_TYPE from user_tables where TEMPORARY='N' and "
                        "NESTED='NO' and IOT_TYPE IS NULL OR IOT_TYPE='IOT'"),
@@ -225,6 +229,12 @@ TEST_F(Ddl, TriggerWithMissingSequenceIsCreatedInvalid) {
               "INVALID");
     EXPECT_EQ(fails("INSERT INTO T (V) VALUES (1)"),
               "ORA-04098: trigger 'SCOTT.T__TRIGGER' is invalid and failed re-validation");
+    EXPECT_EQ(db().exec("CREATE TRIGGER T2 BEFORE INSERT ON T FOR EACH ROW WHEN (new.V > 0) "
+                        "BEGIN select NOSEQ.nextval into :new.ID from dual; END;"),
+              oci::SUCCESS_WITH_INFO);
+    EXPECT_EQ(fails("CREATE TRIGGER T2 BEFORE INSERT ON T FOR EACH ROW BEGIN NULL; END;"),
+              "ORA-04081: trigger 'T2' already exists");
+    ok("DROP TRIGGER T2");
     ok("CREATE SEQUENCE NOSEQ");  // re-validation now succeeds
     ok("INSERT INTO T (V) VALUES (1)");
     EXPECT_EQ(db().one("SELECT ID FROM T"), "1");

@@ -31,7 +31,7 @@ TEST_F(Dml, ValueTooLargeCountsBytesOrCharacters) {
               "ORA-01704: string literal too long");
 }
 
-TEST_F(Dml, NumbersRoundToScaleAndRespectPrecision) {
+TEST_F(Dml, NumbersRoundToScaleAndHonourPrecision) {
     ok("INSERT INTO \"T\" (\"ID\") VALUES (123.456)");
     EXPECT_EQ(value("ID"), "123.46");
     ok("DELETE FROM \"T\"");
@@ -75,6 +75,9 @@ TEST_F(Dml, CharIsBlankPaddedAndStringsKeepQuotes) {
     EXPECT_EQ(value("C"), "a  ");
     EXPECT_EQ(value("V"), "O'Ne");
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"T\" WHERE \"C\" = 'a'"), "1");
+    ok("CREATE TABLE L (X LONG)");
+    ok("INSERT INTO L VALUES ('1.50')");
+    EXPECT_EQ(db().one("SELECT X FROM L"), "1.50");
 }
 
 TEST_F(Dml, ToDateFormatModelsAndLeniency) {
