@@ -1,0 +1,51 @@
+#pragma once
+// The Oracle dialect of the common type model: column type texts for CREATE and ALTER TABLE,
+// common vartypes for what the catalogue and describe calls report, SQL literals for values and
+// DEFAULT clauses. Pure functions; none of them talks to the server.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "udb/ole_types.hpp"
+
+class t_ftd;
+class udb_field;
+
+// Largest declared size that stays an inline column (NVARCHAR2, RAW); above it, large objects.
+inline constexpr uint32_t ora_max_inline_length = 2000;
+
+// The column type of a descriptor: "NUMBER(10,2)", "NVARCHAR2(40) ", "CLOB", ...; with b_bare
+// only the base name ("NUMBER", "NVARCHAR2"). An unsupported vartype is an internal error.
+std::u16string get_ora_native_type(const t_ftd& ftd, bool b_bare);
+
+// The common vartype of NUMBER(precision, scale); a pure fraction (precision == scale) gets one
+// more digit of precision for its leading zero.
+VARTYPE get_refined_num_type(int& precision, int scale);
+
+// The common vartype of an OCI external datatype code.
+VARTYPE sqlt_to_vartype(uint32_t code);
+
+// A user-chosen Oracle type with its length, or precision and scale, for display.
+std::u16string format_ora_type_name(std::u16string_view name, uint32_t size, int precision,
+                                    int scale);
+
+// The SQL literal of a value given as text, for a column of the given vartype. An empty text
+// gives '' (NULL to Oracle); a text that is no date gives empty text for a date column; a
+// binary text that is not 0x-hexadecimal gives ''.
+std::u16string to_oracle_str(std::u16string_view text, VARTYPE vartype);
+// The same, appended to `out` (the statement being built); nothing is allocated when `out` has
+// room.
+void append_oracle_str(std::u16string_view text, VARTYPE vartype, std::u16string& out);
+
+// The SQL literal of a field's value; a text or binary value that names a GUID becomes
+// HEXTORAW with the GUID's bytes in memory order. A null field is an internal error.
+std::u16string to_oracle_str(const udb_field* field);
+void append_oracle_str(const udb_field* field, std::u16string& out);
+
+// The literal of a column's DEFAULT clause, or empty text when the column gets no default.
+std::u16string make_ora_def_val(const t_ftd* ftd);
+
+// Oracle type names the system supports, with the OCI external datatype code of each.
+const std::map<std::u16string, uint32_t>& ora_native_types();
