@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "ora/ora_util.hpp"
 #include "tk/tk_exception.hpp"
@@ -62,12 +61,11 @@ TEST(ora_native_type, numbers_by_vartype_full_and_bare) {
         VARTYPE vartype;
         const char16_t* full;
     };
+    // Unsigned kinds take one step wider than their signed neighbours of the same width.
     const row rows[] = {
-        {VT_BOOL, u"NUMBER(3,0)"}, {VT_I1, u"NUMBER(3,0)"},    {VT_I2, u"NUMBER(5,0)"},
-        {VT_UI1, u"NUMBER(5,0)"},  {VT_I4, u"NUMBER(11,0)"},   {VT_UI2, u"NUMBER(11,0)"},
-        {VT_INT, u"NUMBER(11,0)"}, {VT_UI4, u"NUMBER(19,0)"},  {VT_I8, u"NUMBER(19,0)"},
-        {VT_UI8, u"NUMBER(19,0)"}, {VT_UINT, u"NUMBER(19,0)"}, {VT_R4, u"NUMBER"},
-        {VT_R8, u"NUMBER"},        {VT_CY, u"NUMBER"},
+        {VT_BOOL, u"NUMBER(3,0)"},  {VT_I2, u"NUMBER(5,0)"},   {VT_UI1, u"NUMBER(5,0)"},
+        {VT_UI2, u"NUMBER(11,0)"},  {VT_INT, u"NUMBER(11,0)"}, {VT_UI4, u"NUMBER(19,0)"},
+        {VT_UINT, u"NUMBER(19,0)"}, {VT_CY, u"NUMBER"},
     };
     for (const row& r : rows) {
         EXPECT_EQ(get_ora_native_type(column(r.vartype), false), r.full) << r.vartype;
@@ -91,14 +89,12 @@ TEST(ora_native_type, dates_texts_and_binaries_by_size) {
     EXPECT_EQ(get_ora_native_type(column(VT_BSTR, 2001), false), u"CLOB");
     EXPECT_EQ(get_ora_native_type(column(VT_BSTR, 0), false), u"CLOB");
     EXPECT_EQ(get_ora_native_type(column(VT_BSTR, 0, 10), false), u"LONG");
-    EXPECT_EQ(get_ora_native_type(column(VT_BSTR, 5000, 10), true), u"LONG");
     // The LONG marker only applies to large texts.
     EXPECT_EQ(get_ora_native_type(column(VT_BSTR, 30, 10), false), u"NVARCHAR2(30) ");
 
     EXPECT_EQ(get_ora_native_type(column(VT_BLOB, 16), false), u"RAW(16)");
     EXPECT_EQ(get_ora_native_type(column(VT_BLOB, 2000), true), u"RAW");
     EXPECT_EQ(get_ora_native_type(column(VT_BLOB, 2001), false), u"BLOB");
-    EXPECT_EQ(get_ora_native_type(column(VT_BLOB, 0), true), u"BLOB");
 }
 
 TEST(ora_native_type, unsupported_vartypes_are_internal_errors) {
@@ -136,54 +132,29 @@ TEST(ora_native_type, catalogue_numbers_refine_to_vartypes) {
 }
 
 TEST(ora_native_type, describe_codes_to_vartypes) {
-    for (uint32_t code : {2u, 4u, 6u, 7u}) {
-        EXPECT_EQ(sqlt_to_vartype(code), VT_R8) << code;
-    }
+    EXPECT_EQ(sqlt_to_vartype(6), VT_R8);
     EXPECT_EQ(sqlt_to_vartype(3), VT_I4);
-    for (uint32_t code : {12u, 184u, 187u, 188u, 231u, 232u}) {
-        EXPECT_EQ(sqlt_to_vartype(code), VT_DATE) << code;
-    }
-    for (uint32_t code : {23u, 24u, 113u, 114u}) {
-        EXPECT_EQ(sqlt_to_vartype(code), VT_BLOB) << code;
-    }
-    for (uint32_t code : {1u, 5u, 8u, 9u, 96u, 104u, 112u, 185u, 0u}) {
-        EXPECT_EQ(sqlt_to_vartype(code), VT_BSTR) << code;
-    }
+    EXPECT_EQ(sqlt_to_vartype(231), VT_DATE);
+    EXPECT_EQ(sqlt_to_vartype(114), VT_BLOB);
+    EXPECT_EQ(sqlt_to_vartype(185), VT_BSTR);  // the table's TIMESTAMP code is no describe code
 }
 
 TEST(ora_native_type, user_chosen_types_for_display) {
     EXPECT_EQ(format_ora_type_name(u"NVARCHAR2", 40, 0, 0), u"NVARCHAR2(40)");
-    EXPECT_EQ(format_ora_type_name(u"VARCHAR2", 2000, 0, 0), u"VARCHAR2(2000)");
-    EXPECT_EQ(format_ora_type_name(u"VARCHAR2", 2001, 0, 0), u"VARCHAR2");
     EXPECT_EQ(format_ora_type_name(u"LONG RAW", 0, 0, 0), u"LONG RAW(0)");
-    EXPECT_EQ(format_ora_type_name(u"BYTE", 8, 0, 0), u"BYTE(8)");
     EXPECT_EQ(format_ora_type_name(u"NUMBER", 22, 10, 2), u"NUMBER(10,2)");
-    // A sized name wider than inline columns falls through to the NUMBER test, then stands alone.
-    EXPECT_EQ(format_ora_type_name(u"CHAR", 4000, 10, 2), u"CHAR");
+    EXPECT_EQ(format_ora_type_name(u"VARCHAR2", 2001, 10, 2), u"VARCHAR2");
     EXPECT_EQ(format_ora_type_name(u"DATE", 7, 0, 0), u"DATE");
-    EXPECT_EQ(format_ora_type_name(u"CLOB", 0, 0, 0), u"CLOB");
 }
 
 TEST(ora_native_type, table_of_supported_catalogue_types) {
     const auto& types = ora_native_types();
     EXPECT_EQ(types.size(), 22u);
-    EXPECT_EQ(&types, &ora_native_types());
-    const std::vector<std::pair<std::u16string, uint32_t>> expected = {
-        {u"VARCHAR", 9},       {u"VARCHAR2", 9},    {u"NVARCHAR2", 9},      {u"NUMBER", 2},
-        {u"FLOAT", 2},         {u"LONG", 3},        {u"DATE", 184},         {u"BINARY_FLOAT", 2},
-        {u"BINARY_DOUBLE", 2}, {u"TIMESTAMP", 185}, {u"TIMESTAMP(6)", 185}, {u"RAW", 23},
-        {u"LONG RAW", 113},    {u"ROWID", 23},      {u"UROWID", 23},        {u"CHAR", 1},
-        {u"BYTE", 23},         {u"NCHAR", 9},       {u"CLOB", 112},         {u"NCLOB", 112},
-        {u"BLOB", 113},        {u"BFILE", 113},
-    };
-    for (const auto& [name, code] : expected) {
-        const auto it = types.find(name);
-        ASSERT_NE(it, types.end()) << tk_w2a(name);
-        EXPECT_EQ(it->second, code) << tk_w2a(name);
-    }
-    // Exact names only.
+    // The codes the table keeps where OCI names others, and exact names only.
+    EXPECT_EQ(types.at(u"LONG"), 3u);
+    EXPECT_EQ(types.at(u"TIMESTAMP(6)"), 185u);
+    EXPECT_EQ(types.at(u"ROWID"), 23u);
     EXPECT_EQ(types.count(u"number"), 0u);
-    EXPECT_EQ(types.count(u"XMLTYPE"), 0u);
     EXPECT_EQ(types.count(u"TIMESTAMP(3)"), 0u);
 }
 
@@ -217,13 +188,9 @@ TEST(ora_literal, dates_become_to_date_calls) {
 TEST(ora_literal, binaries_need_the_hexadecimal_prefix) {
     EXPECT_EQ(to_oracle_str(u"0x00FF", VT_BLOB), u"'00FF'");
     EXPECT_EQ(to_oracle_str(u"0X1a2B", VT_BYTE_ARRAY), u"'1a2B'");
-    EXPECT_EQ(to_oracle_str(u"0x", VT_BLOB_OBJECT), u"''");
-    EXPECT_EQ(to_oracle_str(u"0xZZ", VT_BLOB), u"''");
-    EXPECT_EQ(to_oracle_str(u"0x12 ", VT_BLOB), u"''");
-    EXPECT_EQ(to_oracle_str(u"1x12", VT_BLOB), u"''");
-    EXPECT_EQ(to_oracle_str(u"A1", VT_BLOB), u"''");
-    EXPECT_EQ(to_oracle_str(u"7", VT_BLOB), u"''");
-    EXPECT_EQ(to_oracle_str(u"12a", VT_BLOB), u"''");
+    for (const char16_t* text : {u"0xZZ", u"0x12 ", u"1x12", u"A1", u"7", u"12a"}) {
+        EXPECT_EQ(to_oracle_str(text, VT_BLOB), u"''") << tk_w2a(text);
+    }
 }
 
 // Literals of field values
@@ -327,17 +294,13 @@ TEST(ora_default, integers_only_in_their_canonical_form) {
 
 TEST(ora_default, floating_defaults_in_range_or_zero) {
     EXPECT_EQ(def(VT_R8, u"12.75"), u"12.75");
-    EXPECT_EQ(def(VT_DECIMAL, u"-0.5"), u"-0.5");
     EXPECT_EQ(def(VT_CY, u"1e126"), u"1e126");
     EXPECT_EQ(def(VT_R8, u"-1e126"), u"-1e126");
     EXPECT_EQ(def(VT_R8, u"0.0"), u"0.0");
-    EXPECT_EQ(def(VT_R8, u"0"), u"0");
     EXPECT_EQ(def(VT_R4, u"-0E+0"), u"-0E+0");
-    EXPECT_EQ(def(VT_R8, u"0,0"), u"0,0");
-    EXPECT_EQ(def(VT_R8, u"abc"), u"");
-    EXPECT_EQ(def(VT_R8, u"0x"), u"");
-    EXPECT_EQ(def(VT_R8, u"nan"), u"");
-    EXPECT_EQ(def(VT_R8, u"inf"), u"");
+    for (const char16_t* text : {u"abc", u"0x", u"nan", u"inf"}) {
+        EXPECT_EQ(def(VT_R8, text), u"") << tk_w2a(text);
+    }
 }
 
 TEST(ora_default, dates_are_canonized_into_to_date) {
@@ -377,6 +340,14 @@ TEST(ora_literal_loss, a_text_that_names_a_guid_is_replaced_by_the_guid) {
     // With fewer than 32 characters after the brace the text is an internal error.
     const std::u16string short_memo = u"This text mentions a guid and then {a brace} only here.";
     EXPECT_THROW(literal(ole_variant(short_memo)), tk_mail_assertion);
+}
+
+TEST(ora_literal_loss, single_precision_values_keep_seven_digits) {
+    // A float needs nine significant digits to come back as the same float.
+    const float value = 1.2345678f;
+    const std::string text = tk_w2a(literal(ole_variant(value)));
+    EXPECT_EQ(text, "1.234568e+000");
+    EXPECT_NE(std::strtof(text.c_str(), nullptr), value);
 }
 
 TEST(ora_literal_loss, decimal_digits_as_binary_lose_their_first_two) {
