@@ -1,0 +1,255 @@
+#include "dbf/dbf_recordset.hpp"
+
+#include "dbf/dbf_codepage.hpp"
+#include "dbf/dbf_exception.hpp"
+#include "tk/error_handler.hpp"
+#include "tk/tk_exception.hpp"
+#include "tk/tk_log.hpp"
+#include "tk/tk_wstring.hpp"
+
+dbf_recordset::dbf_recordset(const std::u16string& file_name, uint32_t open_mode,
+                             uint8_t user_language_driver_id)
+    : udb_recordset(file_name, true) {
+    TK_TRACEW(u"dbf_recordset::ctor(%s, cp=%d)", file_name.c_str(),
+              static_cast<int>(user_language_driver_id));
+    const std::string wanted = tk_w2a(file_name);
+    path_ = dbf_find_file(wanted).value_or(wanted);
+    file_ = std::make_unique<dbf_file>(path_);
+    if (open_mode != 1 && open_mode != 8) {
+        return;
+    }
+    check_header();
+    init_schema();
+    check_record_layout();
+    for (const auto& fd : fds_) {
+        fd7_post_process(fd);
+    }
+    records_cnt = header_.records_count;
+
+    memo_kind_ = dbf_memo_kind(header_, true);
+    try {
+        init_memo_file();
+    } catch (const dbf_no_memo_exception& e) {
+        // The table is still read; its memo fields come out empty.
+        if (error_handler::exists()) {
+            error_handler::instance().set_context(file_name);
+            error_handler::instance().handle(e, false);
+        } else {
+            TK_LOG(3, "%s", e.message.c_str());
+        }
+    }
+
+    TK_TRACE("DBF file has codepage: %d", static_cast<int>(header_.language_driver_id));
+    if (user_language_driver_id != 0) {
+        TK_TRACE("Setting user-defined codepage: %d", static_cast<int>(user_language_driver_id));
+        header_.language_driver_id = user_language_driver_id;
+    }
+    codepage_ = dbf_effective_codepage(dbf_codepage_of(header_.language_driver_id));
+    init_indexes();
+    buffer_.assign(header_.record_length, '\0');
+}
+
+dbf_recordset::~dbf_recordset() = default;
+
+void dbf_recordset::check_header() {
+    if (file_->get_size() < dbf_header::disk_size) {
+        TK_TRACE("File is too small");
+        throw dbf_exception(dbf_msg_bad_format);
+    }
+    unsigned char raw[dbf_header::disk_size];
+    file_->read_at(0, raw, sizeof raw);
+    header_ = dbf_header::parse(raw);
+    if (header_.record_length < 2 || static_cast<int32_t>(header_.records_count) < 0) {
+        TK_TRACE("Invalid DBF header");
+        throw dbf_exception(dbf_msg_bad_format);
+    }
+    const uint64_t needed = header_.header_length +
+                            static_cast<uint64_t>(header_.record_length) * header_.records_count;
+    if (file_->get_size() < needed) {
+        TK_TRACE("Invalid file size");
+        throw dbf_exception(dbf_msg_bad_format);
+    }
+}
+
+void dbf_recordset::init_schema() {
+    TK_TRACE("rec_size=%d", static_cast<int>(header_.record_length));
+    dbf_field_descriptor fd{};
+    const bool level7 = dbf_is_level7(header_.version);
+    const int step = static_cast<int>(level7 ? dbf_field_descriptor::level7_disk_size
+                                             : dbf_field_descriptor::standard_disk_size);
+    const int start = level7 ? 68 : 32;
+    int count = (static_cast<int>(header_.header_length) - 32) / step;
+    if (count < 0) {
+        count = 0;
+    }
+    if (level7) {
+        TK_TRACE("Processing dBASE Level 7 format");
+    } else {
+        TK_TRACE("Default processing");
+    }
+    TK_TRACE("DATA OFFSET=%d, sizeof(dbf_header)=%d, sizeof(dbf_field_descriptor)=%d",
+             static_cast<int>(header_.header_length), 32, step);
+    TK_TRACE("Table has %d fields", count);
+    fds_.reserve(static_cast<size_t>(count));
+    unsigned char raw[dbf_field_descriptor::level7_disk_size];
+    for (int i = 0; i < count; ++i) {
+        const uint64_t at = static_cast<uint64_t>(start) + static_cast<uint64_t>(i) * step;
+        if (level7) {
+            TK_TRACE("Reading FD7 at %d", static_cast<int>(at));
+        }
+        if (file_->get_byte(at) == 0x0D) {
+            break;
+        }
+        file_->read_at(at, raw, static_cast<size_t>(step));
+        if (level7) {
+            fd.assign_level7(raw);
+        } else {
+            fd.assign_standard(raw);
+        }
+        fds_.push_back(fd);
+    }
+}
+
+void dbf_recordset::fd7_post_process(const dbf_field_descriptor& fd) {
+    const uint32_t width = dbf_get_size_2(fd);
+    const VARTYPE vt = dbf_get_vartype_2(fd);
+    uint32_t reserved = 0;
+    if (fd.type == 'T') {
+        reserved = 1;
+    } else if (fd.type == 'D') {
+        reserved = 2;
+    }
+    if (vt == VT_DECIMAL) {
+        const uint32_t precision = fd.length + fd.decimals;
+        const uint32_t scale = fd.decimals;
+        TK_TRACE("Got VT_DECIMAL(%d,%d)", static_cast<int>(precision), static_cast<int>(scale));
+        reserved = precision * 256 + scale;
+    }
+    TK_TRACE("Got field: %s, type=%c, size=%d", fd.name, static_cast<char>(fd.type),
+             static_cast<int>(width));
+    std::u16string field_name;
+    dbf_decode_text(fd.name_view(), 0, field_name);
+    schema.add_owned(std::make_unique<t_ftd>(width, field_name, vt, false, false, ole_variant(),
+                                             reserved, std::u16string()));
+}
+
+// Fields are cut from the record by their widths alone. A descriptor list whose fields reach past
+// the end of the record, or a fixed-size binary field too narrow for its value, cannot be read
+// without taking bytes that belong to something else: such a file is not a readable table.
+// One such file is common enough to read anyway: character fields whose decimal count was set by
+// a writer that did not mean it as the high byte of the length (spreadsheet exports). When the
+// fields fill the record exactly by their length bytes alone, that is how they are read.
+void dbf_recordset::check_record_layout() {
+    uint64_t extent = 1;
+    uint64_t narrow_extent = 1;
+    for (const auto& fd : fds_) {
+        extent += dbf_get_advance(fd);
+        narrow_extent += dbf_binary_width(fd.type) != 0 || dbf_get_advance(fd) == fd.length
+                             ? dbf_get_advance(fd)
+                             : fd.length;
+        const uint32_t width = dbf_get_size_2(fd);
+        const uint32_t needed = dbf_binary_width(fd.type);
+        if (width != 0 && width < needed) {
+            TK_TRACE("Field %s is too short for its type", fd.name);
+            throw dbf_exception(dbf_msg_bad_format);
+        }
+    }
+    if (extent <= header_.record_length) {
+        return;
+    }
+    if (narrow_extent == header_.record_length) {
+        TK_TRACE(
+            "Fields fit the record by their lengths alone; decimal counts of text fields "
+            "ignored");
+        for (auto& fd : fds_) {
+            if (dbf_get_advance(fd) != fd.length && dbf_binary_width(fd.type) == 0) {
+                fd.decimals = 0;
+            }
+        }
+        return;
+    }
+    TK_TRACE("Fields do not fit in the record (%lld > %d)", static_cast<long long>(extent),
+             static_cast<int>(header_.record_length));
+    throw dbf_exception(dbf_msg_bad_format);
+}
+
+void dbf_recordset::init_memo_file() {
+    TK_TRACE("dbf_recordset::init_memo_file");
+    const char* ext = dbf_memo_extension(memo_kind_);
+    if (ext == nullptr) {
+        return;
+    }
+    const auto memo_path = dbf_find_file(dbf_replace_extension(path_, ext));
+    if (!memo_path) {
+        throw dbf_no_memo_exception();
+    }
+    memo_ = dbf_open_memo_file(memo_kind_, *memo_path);
+}
+
+void dbf_recordset::init_indexes() {
+    TK_TRACEW(u"dbf_recordset::init_indexes(%s)", name.c_str());
+    // Index files are looked for and never read: a DBF table brings no index or key.
+    if (const auto idx = dbf_find_file(dbf_replace_extension(path_, "idx"))) {
+        TK_TRACE("dbf_recordset::process_idx(%s)", idx->c_str());
+        return;
+    }
+    TK_TRACE("Failed to find .idx, try to locate .cdx");
+    if (const auto cdx = dbf_find_file(dbf_replace_extension(path_, "cdx"))) {
+        TK_TRACE("dbf_recordset::process_cdx(%s)", cdx->c_str());
+        return;
+    }
+    TK_TRACE("Failed to find .cdx, aborting");
+}
+
+void dbf_recordset::append_record(udb_record& /*record*/) {
+    TK_TRACE("dbf_recordset::append_record");
+    TK_FAIL("dbf_recs.cpp");
+}
+
+int dbf_recordset::get_codepage() const {
+    return codepage_;
+}
+
+udb_record* dbf_recordset::get_item() {
+    TK_TRACE("dbf_recordset::get_item");
+    // Reading past the last record is a caller's mistake, not data.
+    TK_ASSERT(current_ < header_.records_count, "dbf_recs.cpp");
+    try {
+        const uint64_t offset =
+            header_.header_length + static_cast<uint64_t>(current_) * header_.record_length;
+        TK_TRACE("Reading at %lld", static_cast<long long>(offset));
+        file_->read_at(offset, buffer_.data(), buffer_.size());
+        TK_TRACE("dbf_recordset::get_codepage");
+        if (!record_) {
+            record_ = std::make_unique<dbf_record>(fds_, buffer_.data(), buffer_.size(),
+                                                   memo_.get(), codepage_);
+        } else {
+            record_->refill(buffer_.data());
+        }
+    } catch (const dbf_exception&) {
+        throw;
+    } catch (const tk_exception& e) {
+        dbf_exception converted(e.message, e.level);
+        converted.code = e.code;
+        throw converted;
+    }
+    return record_.get();
+}
+
+bool dbf_recordset::is_eof() {
+    return current_ >= header_.records_count;
+}
+
+void dbf_recordset::next() {
+    ++current_;
+}
+
+void dbf_recordset::prev() {
+    if (current_ != 0) {
+        --current_;
+    }
+}
+
+void dbf_recordset::first() {
+    current_ = 0;
+}
