@@ -41,7 +41,7 @@ void BM_SingleRowInsertCommitEach(benchmark::State& state) {
     }
     report(state, n);
 }
-BENCHMARK(BM_SingleRowInsertCommitEach)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SingleRowInsertCommitEach)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 struct RowidBuffer {
     char16_t buf[256];
@@ -90,7 +90,7 @@ void BM_SingleRowInsertReturningRowid(benchmark::State& state) {
     }
     report(state, n);
 }
-BENCHMARK(BM_SingleRowInsertReturningRowid)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SingleRowInsertReturningRowid)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_ArrayInsert(benchmark::State& state) {
     Fixture f;
@@ -122,7 +122,7 @@ void BM_ArrayInsert(benchmark::State& state) {
     }
     report(state, rows);
 }
-BENCHMARK(BM_ArrayInsert)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ArrayInsert)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -154,6 +154,31 @@ TEST_F(Ddl, KeysIndexesAndTheirCatalogue) {
               "Y");
 }
 
+TEST_F(Ddl, KeysOnExistingData) {
+    ok("CREATE TABLE T (A NUMBER, B NUMBER)");
+    ok("INSERT INTO T VALUES (1, NULL)");
+    ok("INSERT INTO T VALUES (1, 2)");
+    EXPECT_EQ(fails("ALTER TABLE T ADD CONSTRAINT PK PRIMARY KEY (B)"),
+              "ORA-01449: column contains NULL values; cannot alter to NOT NULL");
+    EXPECT_EQ(fails("ALTER TABLE T ADD CONSTRAINT UA UNIQUE (A)"),
+              "ORA-02299: cannot validate (SCOTT.UA) - duplicate keys found");
+    EXPECT_EQ(fails("CREATE UNIQUE INDEX UX ON T (A)"),
+              "ORA-01452: cannot CREATE UNIQUE INDEX; duplicate keys found");
+    ok("ALTER TABLE T ADD CONSTRAINT UAB UNIQUE (A, B)");
+    EXPECT_EQ(fails("ALTER TABLE T ADD PRIMARY KEY (A, B)"),
+              "ORA-02261: such unique or primary key already exists in the table");
+}
+
+TEST_F(Ddl, ViewsAndVersion) {
+    EXPECT_TRUE(db().rows("select VIEW_NAME, TEXT from SYS.USER_VIEWS").empty());
+    EXPECT_TRUE(db().rows("select TABLE_NAME from user_tables").empty());
+    Rows banner = db().rows("select * from v$version");
+    ASSERT_EQ(banner.size(), 1u);
+    EXPECT_EQ(banner[0][0],
+              "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production");
+    EXPECT_EQ(db().one("SELECT DUMMY FROM DUAL"), "X");
+}
+
 TEST_F(Ddl, AlterModifyNullability) {
     ok("CREATE TABLE \"T\" (\"A\" NUMBER(5) NOT NULL, \"B\" NVARCHAR2(10), \"K\" NUMBER)");
     ok("ALTER TABLE \"T\" ADD CONSTRAINT \"PK\" PRIMARY KEY (\"K\")");
