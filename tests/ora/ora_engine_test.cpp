@@ -16,6 +16,8 @@
 #include "ora/ora_util.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_test_folder.hpp"
+#include "udb/t_ftd.hpp"
+#include "udb/udb_field.hpp"
 
 namespace {
 
@@ -298,4 +300,37 @@ TEST_F(ora_engine_test, a_full_width_text_longer_than_the_literal_limit_is_rejec
     insert += u')';
     EXPECT_EQ(expect_ora_error([&] { engine_->execute(insert); }).ora_number(), 1704);
     EXPECT_EQ(engine_->get_records_cnt(u"WIDE", false), 1u);
+}
+
+TEST_F(ora_engine_test, literals_that_lose_values_on_the_server) {
+    connect_xe();
+    engine_->execute(u"CREATE TABLE LOSSES (D DATE, S NVARCHAR2(100) )");
+    auto insert = [&](const char16_t* column, const std::u16string& literal) {
+        engine_->execute(u"INSERT INTO LOSSES (" + std::u16string(column) + u") VALUES (" +
+                         literal + u")");
+    };
+    // A time with a fraction: the record is rejected.
+    EXPECT_EQ(expect_ora_error([&] {
+                  insert(u"D", to_oracle_str(u"10:20:30.250", VT_DATE));
+              }).ora_number(),
+              1830);
+    // A text that names a GUID arrives as the GUID's hexadecimal digits.
+    const std::u16string memo = u"Keep the old GUID {00112233-4455-6677-8899-AABBCCDDEEFF} here";
+    const udb_field field(u"S", 100, ole_variant(memo));
+    insert(u"S", to_oracle_str(&field));
+    EXPECT_EQ(engine_->get_records_cnt(
+                  u"SELECT * FROM LOSSES WHERE S = " + to_oracle_str(memo, VT_BSTR), true),
+              0u);
+    EXPECT_EQ(engine_->get_records_cnt(
+                  u"SELECT * FROM LOSSES WHERE S = '33221100554477668899AABBCCDDEEFF'", true),
+              1u);
+    // A comma default breaks the column list of CREATE TABLE.
+    t_ftd ftd;
+    ftd.vartype = VT_R8;
+    ftd.default_value = ole_variant(u"1,5");
+    EXPECT_EQ(expect_ora_error([&] {
+                  engine_->execute(u"CREATE TABLE DEFAULTS (N NUMBER DEFAULT " +
+                                   make_ora_def_val(&ftd) + u", M NUMBER)");
+              }).ora_number(),
+              904);
 }
