@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     libicu-dev libsqlite3-dev sqlite3 nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    locales
 )
 
 missing=()
@@ -17,16 +18,23 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: all ${#packages[@]} packages present"
-    exit 0
-fi
-
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all ${#packages[@]} packages present"
+else
+    echo "install-deps: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A locale whose decimal separator is a comma, so the tests can show that numbers still
+# print and parse with a point.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    echo "install-deps: generating the de_DE.UTF-8 locale"
+    "${sudo_cmd[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+fi
