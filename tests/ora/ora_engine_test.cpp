@@ -21,18 +21,18 @@
 
 namespace {
 
-// One stand-in home for the whole program: services XE (19c) and OLD (10g), user SCOTT on both,
-// and the net service name XEALIAS for XE.
-class stand_in_home : public testing::Environment {
+// A stand-in home for the engine tests of this process: services XE (19c) and OLD (10g), user
+// SCOTT on both, and the net service name XEALIAS for XE. The client library is the stand-in.
+class ora_engine_test : public testing::Test {
   public:
-    void SetUp() override {
+    static void SetUpTestSuite() {
         const char* root = std::getenv("BRIXEL_TEST_TMP");
-        std::filesystem::path base =
+        const std::filesystem::path base =
             root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
-        home_ = base / ("ora_engine_home." + std::to_string(getpid()));
-        std::filesystem::remove_all(home_);
-        std::filesystem::create_directories(home_);
-        setenv("OCISIM_HOME", home_.c_str(), 1);
+        home() = base / ("ora_engine_home." + std::to_string(getpid()));
+        std::filesystem::remove_all(home());
+        std::filesystem::create_directories(home());
+        setenv("OCISIM_HOME", home().c_str(), 1);
         setenv("BRIXEL_OCI_LIBRARY", OCISIM_LIBRARY, 1);
         admin("create-service XE");
         admin("create-user XE scott tiger");
@@ -40,27 +40,25 @@ class stand_in_home : public testing::Environment {
         admin("create-user OLD scott tiger");
         admin("add-net-service XEALIAS localhost 1521 XE");
     }
-    void TearDown() override {
+    static void TearDownTestSuite() {
         std::error_code ignored;
-        std::filesystem::remove_all(home_, ignored);
+        std::filesystem::remove_all(home(), ignored);
     }
 
-  private:
-    static void admin(const std::string& arguments) {
-        const std::string command = std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-    std::filesystem::path home_;
-};
-
-const testing::Environment* const home_environment =
-    testing::AddGlobalTestEnvironment(new stand_in_home);
-
-class ora_engine_test : public testing::Test {
   protected:
     void connect_xe() { engine_->open_db(u"localhost", u"scott", u"tiger", u"1521", u"XE"); }
 
     std::optional<ora_engine> engine_{std::in_place};
+
+  private:
+    static std::filesystem::path& home() {
+        static std::filesystem::path path;
+        return path;
+    }
+    static void admin(const std::string& arguments) {
+        const std::string command = std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
 };
 
 // Runs `connect` and hands back the ora_exception it raises.
