@@ -132,7 +132,8 @@ std::string ColumnType::declaration() const {
     switch (kind) {
         case TypeKind::Varchar2:
         case TypeKind::Char:
-            return name + "(" + std::to_string(length) + (char_semantics ? " CHAR)" : ")");
+            // SQLite type names take numbers only; the length semantics stay in the catalogue.
+            return name + "(" + std::to_string(length) + ")";
         case TypeKind::NVarchar2:
         case TypeKind::NChar:
         case TypeKind::Raw:

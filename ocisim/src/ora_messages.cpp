@@ -98,7 +98,7 @@ constexpr Message kMessages[] = {
     {4080, "trigger '%s' does not exist"},
     {4098, "trigger '%s.%s' is invalid and failed re-validation"},
     {8002, "sequence %s.CURRVAL is not yet defined in this session"},
-    {8004, "sequence %s.NEXTVAL exceeds MAXVALUE and cannot be instantiated"},
+    {8004, "sequence %s.NEXTVAL %s %sVALUE and cannot be instantiated"},
     {12154, "TNS:could not resolve the connect identifier specified"},
     {12514, "TNS:listener does not currently know of service requested in connect descriptor"},
     {12541, "TNS:no listener"},

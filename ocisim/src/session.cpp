@@ -291,7 +291,8 @@ Value Session::next_value(const std::string& owner, const std::string& sequence)
     bool past = seq->increment > 0 ? (max && *max < v) : (min && v < *min);
     if (past) {
         if (!seq->cycle) {
-            throw ora(8004, {owner + "." + sequence});
+            throw seq->increment > 0 ? ora(8004, {sequence, "exceeds", "MAX"})
+                                     : ora(8004, {sequence, "goes below", "MIN"});
         }
         value = seq->increment > 0 ? min->to_int64().value_or(1) : max->to_int64().value_or(-1);
     }

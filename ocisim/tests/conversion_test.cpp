@@ -1,0 +1,166 @@
+// Conversions between client data types, literals and column types, and the number and date
+// rules behind them.
+#include <cstring>
+
+#include "fixture.h"
+
+class Conversion : public SimTest {
+  protected:
+    // Stores `literal` into a fresh column of `type` and returns it as fetched text (or the
+    // error text).
+    std::string through(const std::string& type, const std::string& literal) {
+        db().exec("DROP TABLE \"C\"");
+        if (db().exec("CREATE TABLE \"C\" (\"V\" " + type + ")") != oci::SUCCESS) {
+            return db().text();
+        }
+        if (db().exec("INSERT INTO \"C\" VALUES (" + literal + ")") != oci::SUCCESS) {
+            return db().text();
+        }
+        return db().one("SELECT \"V\" FROM \"C\"");
+    }
+    oci::Api& a = oci::Api::get();
+};
+
+TEST_F(Conversion, NumberPrecisionAndScale) {
+    struct Case {
+        const char* type;
+        const char* literal;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"NUMBER(5,2)", "1.005", "1.01"},
+        {"NUMBER(5,2)", "-1.005", "-1.01"},
+        {"NUMBER(3)", "2.5", "3"},
+        {"NUMBER(3)", "-2.5", "-3"},
+        {"NUMBER(3)", "999.4", "999"},
+        {"NUMBER(3)", "999.5",
+         "ORA-01438: value larger than specified precision allowed for this column"},
+        {"NUMBER(5,-2)", "12345", "12300"},
+        {"NUMBER(2,2)", "0.994", ".99"},
+        {"NUMBER(2,2)", "0.995",
+         "ORA-01438: value larger than specified precision allowed for this column"},
+        {"NUMBER", "0.00001", ".00001"},
+        {"NUMBER", "-0", "0"},
+        {"NUMBER", "1.5e3", "1500"},
+        {"NUMBER", "'  42 '", "42"},
+        {"NUMBER", "'4 2'", "ORA-01722: invalid number"},
+        {"NUMBER(*,1)", "123456.78", "123456.8"},
+        {"INTEGER", "7.5", "8"},
+        {"FLOAT(10)", "1234.5678", "1235"},
+        {"VARCHAR2(10)", "12.50", "12.5"},
+        {"NVARCHAR2(3)", "1234",
+         "ORA-12899: value too large for column \"SCOTT\".\"C\".\"V\" (actual: 4, maximum: 3)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(through(c.type, c.literal), c.want) << c.type << " <- " << c.literal;
+    }
+}
+
+TEST_F(Conversion, DateFormatElements) {
+    struct Case {
+        const char* input;
+        const char* format;
+        const char* want;  // as YYYY-MM-DD HH24:MI:SS
+    };
+    const Case cases[] = {
+        {"05-DEC-2026", "DD-MON-YYYY", "2026-12-05 00:00:00"},
+        {"5 december 2026", "DD MONTH YYYY", "2026-12-05 00:00:00"},
+        {"12/31/99", "MM/DD/RR", "1999-12-31 00:00:00"},
+        {"01/01/49", "MM/DD/RR", "2049-01-01 00:00:00"},
+        {"2026-12-05 01:02:03 PM", "YYYY-MM-DD HH:MI:SS AM", "2026-12-05 13:02:03"},
+        {"2026-12-05 12:00:00 AM", "YYYY-MM-DD HH12:MI:SS PM", "2026-12-05 00:00:00"},
+        {"20261205", "YYYYMMDD", "2026-12-05 00:00:00"},
+        {"on 2026-12-05", "\"on\" YYYY-MM-DD", "2026-12-05 00:00:00"},
+        {"2026-02-29", "YYYY-MM-DD",
+         "ORA-01847: day of month must be between 1 and last day of month"},
+        {"2026-12-05 24:00", "YYYY-MM-DD HH24:MI", "ORA-01850: hour must be between 0 and 23"},
+        {"2026-12-05 10:60", "YYYY-MM-DD HH24:MI", "ORA-01851: minutes must be between 0 and 59"},
+        {"05-XYZ-2026", "DD-MON-YYYY", "ORA-01843: not a valid month"},
+        {"2026", "YYYY-QQ", "ORA-01821: date format not recognized"},
+    };
+    ok("CREATE TABLE \"D\" (\"V\" DATE)");
+    for (const Case& c : cases) {
+        ok("DELETE FROM \"D\"");
+        std::string got;
+        if (db().exec(std::string("INSERT INTO \"D\" VALUES (TO_DATE('") + c.input + "', '" +
+                      c.format + "'))") != oci::SUCCESS) {
+            got = db().text();
+        } else {
+            ASSERT_EQ(db().prepare("SELECT \"V\" FROM \"D\""), oci::SUCCESS);
+            unsigned char raw[7] = {};
+            void* def = nullptr;
+            a.DefineByPos(db().stmt, &def, db().err, 1, raw, 7, oci::SQLT_DAT, nullptr, nullptr,
+                          nullptr, oci::DEFAULT);
+            ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d",
+                          (raw[0] - 100) * 100 + raw[1] - 100, raw[2], raw[3], raw[4] - 1,
+                          raw[5] - 1, raw[6] - 1);
+            got = buf;
+        }
+        EXPECT_EQ(got, c.want) << c.input << " / " << c.format;
+    }
+}
+
+TEST_F(Conversion, ClientTypesInBindsAndDefines) {
+    ok("CREATE TABLE \"K\" (\"N\" NUMBER, \"D\" DATE, \"R\" RAW(4), \"L\" LONG, \"S\" "
+       "VARCHAR2(10))");
+    ASSERT_EQ(db().prepare("INSERT INTO \"K\" VALUES (:n, :d, :r, :l, :s)"), oci::SUCCESS);
+    long long n = -1234567890123LL;
+    unsigned char date[7] = {120, 121, 2, 28, 24, 60, 60};  // 2021-02-28 23:59:59
+    unsigned char raw[3] = {0xDE, 0xAD, 0x01};
+    std::u16string text = u16("long text");
+    char16_t str[8] = u"héllo";  // terminated inside the buffer
+    void* b = nullptr;
+    auto bind = [&](const char* name, void* buf, sb4 size, ub2 type) {
+        std::u16string p = u16(name);
+        ASSERT_EQ(
+            a.BindByName(db().stmt, &b, db().err, p.data(), static_cast<sb4>(p.size() * 2), buf,
+                         size, type, nullptr, nullptr, nullptr, 0, nullptr, oci::DEFAULT),
+            oci::SUCCESS);
+    };
+    bind(":n", &n, sizeof n, oci::SQLT_INT);
+    bind(":d", date, 7, oci::SQLT_DAT);
+    bind(":r", raw, 3, oci::SQLT_BIN);
+    bind(":l", text.data(), static_cast<sb4>(text.size() * 2), oci::SQLT_LNG);
+    bind(":s", str, sizeof str, oci::SQLT_STR);
+    ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+    EXPECT_EQ(db().rows("SELECT \"N\", \"D\", \"R\", \"L\", \"S\" FROM \"K\""),
+              (Rows{{"-1234567890123", "28-FEB-21", "DEAD01", "long text", "héllo"}}));
+
+    // Numbers into floating point and raw bytes back.
+    ASSERT_EQ(db().prepare("SELECT \"N\", \"R\" FROM \"K\""), oci::SUCCESS);
+    double d = 0;
+    unsigned char back[8] = {};
+    ub2 len = 0;
+    void* def = nullptr;
+    a.DefineByPos(db().stmt, &def, db().err, 1, &d, sizeof d, oci::SQLT_FLT, nullptr, nullptr,
+                  nullptr, oci::DEFAULT);
+    a.DefineByPos(db().stmt, &def, db().err, 2, back, sizeof back, oci::SQLT_BIN, nullptr, &len,
+                  nullptr, oci::DEFAULT);
+    ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+    EXPECT_DOUBLE_EQ(d, -1234567890123.0);
+    ASSERT_EQ(len, 3);
+    EXPECT_EQ(std::memcmp(back, raw, 3), 0);
+
+    // Internal NUMBER format is not spoken.
+    ASSERT_EQ(db().prepare("INSERT INTO \"K\" (\"N\") VALUES (:1)"), oci::SUCCESS);
+    unsigned char num[22] = {0xC1, 0x02};
+    a.BindByPos(db().stmt, &b, db().err, 1, num, 22, oci::SQLT_NUM, nullptr, nullptr, nullptr, 0,
+                nullptr, oci::DEFAULT);
+    EXPECT_EQ(db().execute(1), oci::ERROR);
+    EXPECT_EQ(db().code(), 932);
+}
+
+TEST_F(Conversion, NationalTextCountsUtf16CodeUnits) {
+    EXPECT_EQ(through("NVARCHAR2(2)", "'😀'"), "😀");  // one character, two code units
+    EXPECT_EQ(
+        through("NVARCHAR2(2)", "'a😀'"),
+        "ORA-12899: value too large for column \"SCOTT\".\"C\".\"V\" (actual: 3, maximum: 2)");
+    EXPECT_EQ(through("VARCHAR2(4 CHAR)", "'ääää'"), "ääää");
+    EXPECT_EQ(
+        through("VARCHAR2(4)", "'ääää'"),
+        "ORA-12899: value too large for column \"SCOTT\".\"C\".\"V\" (actual: 8, maximum: 4)");
+    EXPECT_EQ(through("CHAR(3 CHAR)", "'ä'"), "ä  ");
+    EXPECT_EQ(through("NUMBER", "N'12'"), "12");
+}

@@ -1,0 +1,86 @@
+// Details of the OCI calls themselves: error records, handle rules, session end, statement
+// handles from OCIStmtPrepare2 and the parse-only mode.
+#include <dlfcn.h>
+
+#include "fixture.h"
+
+class Calls : public SimTest {
+  protected:
+    oci::Api& a = oci::Api::get();
+};
+
+TEST_F(Calls, ErrorRecordsAndBuffers) {
+    EXPECT_EQ(db().exec("SELECT * FROM NOWHERE"), oci::ERROR);
+    sb4 code = 0;
+    char16_t small[8] = {};
+    ASSERT_EQ(a.ErrorGet(db().err, 1, nullptr, &code, small, sizeof small, oci::HTYPE_ERROR),
+              oci::SUCCESS);
+    EXPECT_EQ(code, 942);
+    EXPECT_EQ(u8(std::u16string(small)), "ORA-009");  // cut to the buffer, terminated
+    EXPECT_EQ(a.ErrorGet(db().err, 2, nullptr, &code, small, sizeof small, oci::HTYPE_ERROR),
+              oci::NO_DATA);
+    // A successful call clears the record.
+    ok("SELECT * FROM DUAL");
+    EXPECT_EQ(a.ErrorGet(db().err, 1, nullptr, &code, small, sizeof small, oci::HTYPE_ERROR),
+              oci::NO_DATA);
+    EXPECT_EQ(a.ErrorGet(db().env, 1, nullptr, &code, small, sizeof small, oci::HTYPE_ERROR),
+              oci::INVALID_HANDLE);
+}
+
+TEST_F(Calls, ParseOnlyReportsErrorsWithoutRunning) {
+    ok("CREATE TABLE T (A NUMBER)");
+    ASSERT_EQ(db().prepare("SELECT B FROM T"), oci::SUCCESS);
+    EXPECT_EQ(db().execute(1, oci::PARSE_ONLY), oci::ERROR);
+    EXPECT_EQ(db().text(), "ORA-00904: \"B\": invalid identifier");
+    ASSERT_EQ(db().prepare("SELECT A FROM T WHERE"), oci::SUCCESS);
+    EXPECT_EQ(db().execute(1, oci::PARSE_ONLY), oci::ERROR);
+    EXPECT_EQ(db().code(), 936);
+    ASSERT_EQ(db().prepare("INSERT INTO T VALUES (1)"), oci::SUCCESS);
+    EXPECT_EQ(db().execute(1, oci::DESCRIBE_ONLY), oci::SUCCESS);
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM T"), "0");  // not executed
+}
+
+TEST_F(Calls, StatementsAfterSessionEnd) {
+    ASSERT_EQ(a.SessionEnd(db().svc, db().err, db().ses, oci::DEFAULT), oci::SUCCESS);
+    EXPECT_EQ(db().exec("SELECT * FROM DUAL"), oci::ERROR);
+    EXPECT_EQ(db().text(), "ORA-03114: not connected to ORACLE");
+    EXPECT_EQ(a.TransCommit(db().svc, db().err, 0), oci::ERROR);
+    // A new session on the same handles works.
+    ASSERT_EQ(a.SessionBegin(db().svc, db().err, db().ses, oci::CRED_RDBMS, oci::DEFAULT),
+              oci::SUCCESS)
+        << db().text();
+    ok("SELECT * FROM DUAL");
+}
+
+TEST_F(Calls, PrepareTwoAndRelease) {
+    using Prepare2 = sword (*)(void*, void**, void*, const void*, ub4, const void*, ub4, ub4, ub4);
+    using Release = sword (*)(void*, void*, const void*, ub4, ub4);
+    auto prepare2 = reinterpret_cast<Prepare2>(dlsym(a.lib, "OCIStmtPrepare2"));
+    auto release = reinterpret_cast<Release>(dlsym(a.lib, "OCIStmtRelease"));
+    ASSERT_NE(prepare2, nullptr);
+    ASSERT_NE(release, nullptr);
+    void* st = nullptr;
+    std::u16string sql = u16("SELECT DUMMY FROM DUAL");
+    ASSERT_EQ(prepare2(db().svc, &st, db().err, sql.data(), static_cast<ub4>(sql.size() * 2),
+                       nullptr, 0, oci::NTV_SYNTAX, oci::DEFAULT),
+              oci::SUCCESS);
+    char16_t buf[4] = {};
+    void* def = nullptr;
+    a.DefineByPos(st, &def, db().err, 1, buf, sizeof buf, oci::SQLT_STR, nullptr, nullptr, nullptr,
+                  oci::DEFAULT);
+    ASSERT_EQ(a.StmtExecute(db().svc, st, db().err, 1, 0, nullptr, nullptr, oci::DEFAULT),
+              oci::SUCCESS);
+    EXPECT_EQ(u8(std::u16string(buf)), "X");
+    EXPECT_EQ(release(st, db().err, nullptr, 0, oci::DEFAULT), oci::SUCCESS);
+}
+
+TEST_F(Calls, QuotedUserNamesAreCaseSensitive) {
+    ASSERT_EQ(home().admin("create-user ORCL '\"Mixed\"' pw"), 0);
+    Conn c;
+    EXPECT_EQ(c.connect("//localhost/ORCL", "mixed", "pw"), oci::ERROR);
+    EXPECT_EQ(c.code(), 1017);
+    EXPECT_EQ(c.connect("//localhost/ORCL", "\"Mixed\"", "pw"), oci::SUCCESS) << c.text();
+    // Each user is a schema of its own.
+    ASSERT_EQ(c.exec("CREATE TABLE MINE (A NUMBER)"), oci::SUCCESS) << c.text();
+    EXPECT_EQ(fails("SELECT * FROM MINE"), "ORA-00942: table or view does not exist");
+}
