@@ -2,6 +2,7 @@
 
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
+#include <unicode/dtfmtsym.h>
 #include <unicode/gregocal.h>
 #include <unicode/locid.h>
 #include <unicode/parsepos.h>
@@ -199,6 +200,13 @@ class locale_date_parser {
             calendar_.reset();
             return;
         }
+        for (char c = '0'; c <= '9'; ++c) {
+            allowed_[static_cast<unsigned char>(c)] = true;
+        }
+        for (const char c : {' ', '\t', '\n', '\v', '\f', '\r'}) {
+            allowed_[static_cast<unsigned char>(c)] = true;
+        }
+        allow_symbols(locale);
         const icu::DateFormat::EStyle styles[] = {icu::DateFormat::kShort, icu::DateFormat::kMedium,
                                                   icu::DateFormat::kLong, icu::DateFormat::kFull};
         for (const auto style : styles) {
@@ -226,6 +234,14 @@ class locale_date_parser {
     bool parse(std::string_view text, t_systemtime& out) {
         if (!calendar_) {
             return false;
+        }
+        // A text with an ASCII character that no pattern, month, weekday, era or AM/PM name of
+        // the locale contains cannot match a strict pattern: skip the costly attempts.
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80 && !allowed_[byte]) {
+                return false;
+            }
         }
         const icu::UnicodeString u = icu::UnicodeString::fromUTF8(
             icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
@@ -258,12 +274,64 @@ class locale_date_parser {
     }
 
   private:
+    void allow(const icu::UnicodeString& text) {
+        for (int32_t i = 0; i < text.length(); ++i) {
+            const char16_t c = text.charAt(i);
+            if (c < 0x80) {
+                allowed_[c] = true;
+            }
+        }
+    }
+
+    void allow_pattern_literals(const icu::UnicodeString& pattern) {
+        bool quoted = false;
+        for (int32_t i = 0; i < pattern.length(); ++i) {
+            const char16_t c = pattern.charAt(i);
+            if (c == u'\'') {
+                quoted = !quoted;
+            } else if (c < 0x80 &&
+                       (quoted || !((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))) {
+                allowed_[c] = true;
+            }
+        }
+    }
+
+    void allow_symbols(const icu::Locale& locale) {
+        UErrorCode status = U_ZERO_ERROR;
+        icu::DateFormatSymbols symbols(locale, status);
+        if (U_FAILURE(status)) {
+            for (bool& a : allowed_) {
+                a = true;  // no names known: never skip
+            }
+            return;
+        }
+        auto allow_list = [this](const icu::UnicodeString* list, int32_t n) {
+            for (int32_t i = 0; list != nullptr && i < n; ++i) {
+                allow(list[i]);
+            }
+        };
+        int32_t n = 0;
+        const icu::UnicodeString* list = symbols.getMonths(n);
+        allow_list(list, n);
+        list = symbols.getShortMonths(n);
+        allow_list(list, n);
+        list = symbols.getWeekdays(n);
+        allow_list(list, n);
+        list = symbols.getShortWeekdays(n);
+        allow_list(list, n);
+        list = symbols.getAmPmStrings(n);
+        allow_list(list, n);
+        list = symbols.getEras(n);
+        allow_list(list, n);
+    }
+
     void add(const icu::UnicodeString& pattern, const icu::Locale& locale) {
         UErrorCode status = U_ZERO_ERROR;
         auto format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
         if (U_FAILURE(status)) {
             return;
         }
+        allow_pattern_literals(pattern);
         format->setLenient(false);
         format->setTimeZone(*icu::TimeZone::getGMT());
         formats_.push_back(std::move(format));
@@ -271,6 +339,7 @@ class locale_date_parser {
 
     std::unique_ptr<icu::Calendar> calendar_;
     std::vector<std::unique_ptr<icu::SimpleDateFormat>> formats_;
+    bool allowed_[128] = {};
 };
 
 }  // namespace
