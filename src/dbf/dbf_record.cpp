@@ -262,16 +262,18 @@ dbf_record::dbf_record(const std::vector<dbf_field_descriptor>& fds, const char*
     layout_.reserve(fds.size());
     reserve(fds.size());
     for (const auto& fd : fds) {
-        const layout l{dbf_get_size_2(fd), dbf_get_advance(fd), dbf_get_vartype_2(fd), false};
+        layout l{dbf_get_size_2(fd), dbf_get_advance(fd), dbf_get_vartype_2(fd), false, {}};
         if ((l.vt == VT_BSTR || l.vt == VT_BLOB) && l.width == 0) {
-            layout_.push_back({l.width, l.advance, l.vt, true});
-            push_back(new udb_field(field_name(fd, 0), 0, ole_variant(), false, false));
-            continue;
+            l.b_memo = true;
+            l.name = field_name(fd, 0);
+            push_back(new udb_field(l.name, 0, ole_variant(), false, false));
+        } else {
+            // A fixed-size field whose length byte is 0.
+            TK_ASSERT(l.width != 0, "dbf_rec.cpp");
+            push_back(new dbf_field(fd, codepage));
+            l.name = back()->name;
         }
-        // A fixed-size field whose length byte is 0.
-        TK_ASSERT(l.width != 0, "dbf_rec.cpp");
-        layout_.push_back(l);
-        push_back(new dbf_field(fd, codepage));
+        layout_.push_back(std::move(l));
     }
     refill(bytes);
 }
@@ -285,11 +287,20 @@ void dbf_record::refill(const char* bytes) {
     TK_TRACE("Got deleted flag: %d", is_deleted ? 1 : 0);
     const char* p = bytes + 1;
     const auto& fds = *fds_;
+    // The field objects belong to the record; a caller that took some away broke it.
+    TK_ASSERT(size() == layout_.size(), "dbf_rec.cpp");
     for (size_t i = 0; i < layout_.size(); ++i) {
         const layout& l = layout_[i];
         TK_TRACE("field #%d: type=%08X, size=%d", static_cast<int>(i), static_cast<unsigned>(l.vt),
                  static_cast<int>(l.width));
+        TK_ASSERT((*this)[i] != nullptr, "dbf_rec.cpp");
         udb_field& field = *(*this)[i];
+        // A record handed out before may have been renamed or resized by its user; every
+        // record read starts from the table's own field.
+        if (field.name != l.name) {
+            field.name = l.name;
+        }
+        field.size = l.b_memo ? 0 : l.width;
         if (l.b_memo) {
             fill_memo(field, p, l.advance, l.vt == VT_BSTR);
         } else {

@@ -68,6 +68,7 @@ class dbf_record : public udb_record {
         uint32_t advance;
         VARTYPE vt;
         bool b_memo;
+        std::u16string name;  // the field's name as built, restored should a caller change it
     };
 
     const std::vector<dbf_field_descriptor>* fds_;

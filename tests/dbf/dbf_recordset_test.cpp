@@ -436,7 +436,16 @@ TEST_F(recordset, record_and_fields_are_reused_between_records) {
         EXPECT_EQ(std::vector<udb_field*>(r->begin(), r->end()), fields);
         EXPECT_EQ(text_of(*r, 0), u"row " + tk_from_utf8(std::to_string(n)));
         EXPECT_EQ((*r)[1]->wstring().size(), static_cast<size_t>(n) * 3);
+        EXPECT_EQ((*r)[0]->name, u"A");
+        // What a type mapping may do to the record it was given stays with that record.
+        (*r)[0]->name = u"RENAMED";
+        (*r)[0]->size = 99;
+        (*r)[2]->change_type(VT_BSTR);
     }
+    EXPECT_EQ((*first)[2]->vt(), VT_BSTR);
+    rs->first();
+    EXPECT_EQ((*rs->get_item())[2]->vt(), VT_DECIMAL);
+    EXPECT_EQ((*first)[0]->size, 10u);
     EXPECT_EQ(n, 50);
 }
 
