@@ -51,7 +51,7 @@ ora_engine::ora_engine() {
 }
 
 ora_engine::~ora_engine() {
-    TK_LOG(2, "ora_engine::dtor");
+    TK_TRACE("ora_engine::dtor");
     clean();
 }
 
@@ -259,7 +259,7 @@ uint32_t ora_engine::get_version() {
     TK_ASSERT(status != OCI_NO_DATA, "ora_engi.cpp");
     banner.back() = u'\0';
     const std::string text = tk_w2a(std::u16string_view(banner.data()));
-    TK_LOG(2, "Got versioned string:\n%s", text.c_str());
+    TK_TRACE("Got versioned string:\n%s", text.c_str());
     return parse_version_banner(text);
 }
 
@@ -285,7 +285,7 @@ uint32_t ora_engine::parse_version_banner(std::string_view banner) {
             break;
         }
     }
-    TK_LOG(2, "Got Oracle version: %d,%d,%d", major, minor, patch);
+    TK_TRACE("Got Oracle version: %d,%d,%d", major, minor, patch);
     return static_cast<uint32_t>(major) * 65536u + static_cast<uint32_t>(minor) * 256u +
            static_cast<uint32_t>(patch);
 }
