@@ -18,6 +18,14 @@ t_ftd::t_ftd(uint32_t size_, std::u16string name_, VARTYPE vartype_, bool not_nu
             vartype, static_cast<int>(size), b_not_null ? 1 : 0, static_cast<int>(reserved));
 }
 
+t_ftd t_ftd::copy_for_destination() const {
+    t_ftd copy(*this);
+    if (copy.b_auto_increment) {
+        copy.b_not_null = false;
+    }
+    return copy;
+}
+
 bool t_ftd::is_numeric_type(VARTYPE type) noexcept {
     switch (type) {
         case VT_BOOL:

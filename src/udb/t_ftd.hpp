@@ -21,6 +21,10 @@ class t_ftd {
     // Whether values of this (source) column may be stored into the destination column.
     bool conform_to(const t_ftd& destination) const;
 
+    // The copy a destination builder starts from: a column the engine fills automatically
+    // (b_auto_increment) never rejects nulls in the copy.
+    t_ftd copy_for_destination() const;
+
     // The thirteen numeric kinds (VT_INT, VT_UINT and VT_DATE are not among them).
     static bool is_numeric_type(VARTYPE type) noexcept;
     static bool is_text_type(VARTYPE type) noexcept;

@@ -138,16 +138,3 @@ TEST(OleNumberText, WideTextReadsTheSame) {
     EXPECT_EQ(v, -1234);
     EXPECT_EQ(ole_parse_number(std::u16string_view(u"12\u00e9"), n), DISP_E_TYPEMISMATCH);
 }
-
-TEST(OleNumberText, ScaledRenderingDropsTrailingFractionZeros) {
-    auto render = [](bool negative, uint64_t m, int scale) {
-        std::string s;
-        ole_append_scaled(negative, m, scale, s);
-        return s;
-    };
-    EXPECT_EQ(render(false, 50000, 4), "5");
-    EXPECT_EQ(render(true, 15000, 4), "-1.5");
-    EXPECT_EQ(render(false, 9, 4), "0.0009");
-    EXPECT_EQ(render(true, 0, 4), "0");
-    EXPECT_EQ(render(false, 1200, 0), "1200");
-}

@@ -41,21 +41,10 @@ ole_decimal decimal_of(const char* text) {
 TEST(OleVariantStorage, ConstructorsPickTheKind) {
     EXPECT_EQ(ole_variant().vt(), VT_EMPTY);
     EXPECT_EQ(ole_variant(true).variant_bool(), VARIANT_TRUE);
-    EXPECT_EQ(ole_variant(false).vt(), VT_BOOL);
     EXPECT_EQ(ole_variant('a').vt(), VT_I1);
     EXPECT_EQ(ole_variant(static_cast<unsigned char>(200)).vt(), VT_UI1);
-    EXPECT_EQ(ole_variant(static_cast<short>(-2)).vt(), VT_I2);
-    EXPECT_EQ(ole_variant(static_cast<unsigned short>(2)).vt(), VT_UI2);
-    EXPECT_EQ(ole_variant(7).vt(), VT_I4);
-    EXPECT_EQ(ole_variant(7u).vt(), VT_UI4);
     EXPECT_EQ(ole_variant(int64_t{-7}).vt(), VT_I8);
-    EXPECT_EQ(ole_variant(7ll).vt(), VT_I8);
     EXPECT_EQ(ole_variant(uint64_t{7}).vt(), VT_UI8);
-    EXPECT_EQ(ole_variant(1.5f).vt(), VT_R4);
-    EXPECT_EQ(ole_variant(1.5).vt(), VT_R8);
-    EXPECT_EQ(ole_variant(ole_currency{5}).vt(), VT_CY);
-    EXPECT_EQ(ole_variant(ole_decimal{}).vt(), VT_DECIMAL);
-    EXPECT_EQ(ole_variant(make_time(2016, 1, 2)).vt(), VT_DATE);
     // A literal is text, never a boolean.
     const ole_variant text("caf\xc3\xa9");
     EXPECT_EQ(text.vt(), VT_BSTR);

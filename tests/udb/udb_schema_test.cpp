@@ -7,7 +7,6 @@
 
 #include "udb/udb_field.hpp"
 #include "udb/udb_log_capture.hpp"
-#include "udb/udb_properties.hpp"
 #include "udb/udb_record.hpp"
 
 namespace {
@@ -69,6 +68,16 @@ TEST(TFtd, Conformance) {
     EXPECT_FALSE(conforms(VT_BSTR, 5, VT_I4, 4));
     EXPECT_FALSE(conforms(VT_I4, 4, VT_EMPTY, 0));
     EXPECT_FALSE(conforms(VT_I4, 4, VT_VARIANT, 0));
+}
+
+TEST(TFtd, DestinationCopyOfAnAutoIncrementColumnAcceptsNulls) {
+    const t_ftd counter(4, u"ID", VT_I4, true, true, ole_variant(), 0, u"");
+    const t_ftd copy = counter.copy_for_destination();
+    EXPECT_FALSE(copy.b_not_null);
+    EXPECT_TRUE(copy.b_auto_increment);
+    const t_ftd plain(4, u"N", VT_I4, true, false, ole_variant(5), 0, u"");
+    EXPECT_TRUE(plain.copy_for_destination().b_not_null);
+    EXPECT_EQ(plain.copy_for_destination().default_value.i4(), 5);
 }
 
 TEST(TFtd, ConstructorTrace) {
@@ -183,20 +192,4 @@ TEST(UdbField, NameSizeAndValue) {
     // Through the base class the renderings are the variant's own.
     const ole_variant& base = copy;
     EXPECT_EQ(base.to_wstring(), u"1.5");
-}
-
-TEST(UdbProperties, DerivedClassesRebuildTheMap) {
-    class field_properties : public udb_properties {
-      public:
-        property_map& get_properties() override {
-            properties[u"new_name"] = name;
-            return properties;
-        }
-        std::u16string name = u"N";
-    };
-    field_properties p;
-    udb_properties& base = p;
-    EXPECT_EQ(base.get_properties().at(u"new_name"), u"N");
-    udb_properties plain;
-    EXPECT_TRUE(plain.get_properties().empty());
 }
