@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ora/ora_exception.hpp"
+#include "ora/ora_oci.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_log.hpp"
 #include "tk/tk_wstring.hpp"
@@ -157,7 +158,7 @@ void ora_engine::open_db(std::u16string_view data_source, std::u16string_view us
     password_ = password;
 }
 
-void ora_engine::check_err(sword status) {
+void ora_engine::check_err(int status) {
     TK_TRACE("ora_engine::check_err(status=%08X)", static_cast<unsigned>(status));
     if (status == OCI_ERROR) {
         TK_LOG(2, "status == OCI_ERROR");
@@ -216,7 +217,7 @@ void ora_engine::clean() {
     }
 }
 
-sword ora_engine::execute(std::u16string_view sql, ub4 mode) {
+int ora_engine::execute(std::u16string_view sql, uint32_t mode) {
     ora_stmt stmt;
     stmt.prepare(sql);
     return stmt.execute(1, mode);
@@ -327,7 +328,7 @@ void ora_stmt::prepare(std::u16string_view sql) {
                                             OCI_NTV_SYNTAX, OCI_DEFAULT));
 }
 
-sword ora_stmt::execute(ub4 iterations, ub4 mode) {
+int ora_stmt::execute(uint32_t iterations, uint32_t mode) {
     ora_engine& engine = ora_engine::instance();
     const sword status = ora_oci().stmt_execute(engine.svc(), stmt_, engine.err(), iterations, 0,
                                                 nullptr, nullptr, mode);

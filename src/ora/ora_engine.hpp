@@ -11,8 +11,15 @@
 #include <string>
 #include <string_view>
 
-#include "ora/ora_oci.hpp"
 #include "tk/tk_singleton.hpp"
+
+// Opaque OCI handles; their calls and constants stay inside this folder (ora_oci.hpp).
+struct OCIEnv;
+struct OCIError;
+struct OCISvcCtx;
+struct OCIServer;
+struct OCISession;
+struct OCIStmt;
 
 class ora_engine : public tk_singleton<ora_engine> {
   public:
@@ -39,15 +46,15 @@ class ora_engine : public tk_singleton<ora_engine> {
 
     // OCI_ERROR raises ora_exception with Oracle's number and text; an invalid handle is only
     // logged; every other status passes.
-    void check_err(sword status);
+    void check_err(int status);
 
     // Ends the session and frees the handles (the environment stays for the process).
     void clean();
 
-    // Prepares and executes one statement with one iteration in the given mode (OCI_DEFAULT, or
-    // OCI_PARSE_ONLY to check it without running it); the execution status is returned after
+    // Prepares and executes one statement with one iteration in the given OCI execute mode (0,
+    // or OCI_PARSE_ONLY to check it without running it); the execution status is returned after
     // check_err has seen it.
-    sword execute(std::u16string_view sql, ub4 mode = OCI_DEFAULT);
+    int execute(std::u16string_view sql, uint32_t mode = 0);
 
     // Rows of a table (quoted through get_safe_name) or of a query text.
     uint32_t get_records_cnt(std::u16string_view name, bool b_query);
@@ -96,7 +103,7 @@ class ora_stmt {
     void prepare(std::u16string_view sql);
     // OCIStmtExecute on the engine's session, through check_err; the status is returned so
     // callers can test OCI_NO_DATA.
-    sword execute(ub4 iterations, ub4 mode = OCI_DEFAULT);
+    int execute(uint32_t iterations, uint32_t mode = 0);
 
   private:
     OCIStmt* stmt_ = nullptr;

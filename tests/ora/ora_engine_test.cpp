@@ -13,6 +13,7 @@
 #include "ora/ora_engine.hpp"
 #include "ora/ora_exception.hpp"
 #include "ora/ora_log_capture.hpp"
+#include "ora/ora_oci.hpp"
 #include "ora/ora_util.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_test_folder.hpp"
