@@ -138,7 +138,6 @@ struct OCIStmt : ocisim::HandleBase {
     std::string last_rowid;
     std::string db_charset = "AL32UTF8";
     OCISvcCtx* svc = nullptr;  // the service context of the last execution
-    bool from_prepare2 = false;
 };
 
 struct OCILobLocator : ocisim::HandleBase {

@@ -214,7 +214,6 @@ OCISIM_EXPORT sword OCIStmtPrepare2(OCISvcCtx* svchp, OCIStmt** stmtpp, OCIError
     auto* st = new OCIStmt;
     st->type = OCI_HTYPE_STMT;
     st->env = svchp->env;
-    st->from_prepare2 = true;
     *stmtpp = st;
     return OCIStmtPrepare(st, errhp, stmt, stmt_len, language, mode);
 }
