@@ -521,3 +521,35 @@ TEST(OleVariantTrace, LinesOfTheValueLayer) {
     EXPECT_TRUE(log.has_line("ole_variant::ctor from string(abc)"));
     EXPECT_TRUE(log.has_line("ole_variant::attach_string('abc')"));
 }
+
+TEST(OleVariantParse, DamagedTextEndsInTheDocumentedKinds) {
+    // Random bytes drawn from the characters the parsers react to, plus arbitrary bytes.
+    static const char alphabet[] = "0123456789+-.,eE:/ xXaAfF$()&HhOoPpMm\t\xc3\xa9\xff";
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    const VARTYPE targets[] = {VT_I1,   VT_UI1,  VT_I2,   VT_UI2,        VT_I4,  VT_UI4,
+                               VT_I8,   VT_UI8,  VT_R4,   VT_R8,         VT_CY,  VT_DECIMAL,
+                               VT_DATE, VT_BOOL, VT_BSTR, VT_BYTE_ARRAY, VT_BLOB};
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(next() % 40, ' ');
+        for (char& c : text) {
+            c = (next() % 8 == 0) ? static_cast<char>(next() & 0xFF)
+                                  : alphabet[next() % (sizeof alphabet - 1)];
+        }
+        for (const VARTYPE target : targets) {
+            const ole_variant v = ole_variant::from_string(text, target);
+            const VARTYPE expected = target == VT_BLOB ? VARTYPE{VT_BYTE_ARRAY} : target;
+            EXPECT_TRUE(v.vt() == expected || v.vt() == VT_EMPTY) << text << " -> " << target;
+            v.to_string();
+        }
+        for (const VARTYPE target : {VT_INT, VT_UINT, VT_NULL}) {
+            try {
+                ole_variant::from_string(text, target);
+            } catch (const ole_type_exception&) {
+            }
+        }
+    }
+}
