@@ -209,15 +209,17 @@ int hex_value(char c) {
     return -1;
 }
 
-// "," becomes "." (decimal commas in the texts of DBF files and users).
-std::string with_points(std::string_view text) {
-    std::string copy(text);
-    for (char& c : copy) {
+// "," becomes "." (decimal commas in the texts of DBF files and users). The copy lives in a
+// per-thread buffer that the next call reuses, so the record path does not allocate.
+std::string_view with_points(std::string_view text) {
+    thread_local std::string buffer;
+    buffer.assign(text);
+    for (char& c : buffer) {
         if (c == ',') {
             c = '.';
         }
     }
-    return copy;
+    return buffer;
 }
 
 template <class T>
@@ -782,7 +784,7 @@ ole_variant ole_variant::from_string(std::string_view text, VARTYPE target) {
         case VT_CY: {
             TK_TRACE("GOT VT_CY");
             ole_currency cy;
-            const ole_hresult hr = ole_cy_from_str(std::string_view(with_points(text)), cy);
+            const ole_hresult hr = ole_cy_from_str(with_points(text), cy);
             if (ole_failed(hr)) {
                 TK_LOG(3, "VarCyFromStr failed: %08X", hr);
                 return result;
@@ -793,7 +795,7 @@ ole_variant ole_variant::from_string(std::string_view text, VARTYPE target) {
         case VT_DECIMAL: {
             TK_TRACE("GOT VT_DECIMAL");
             ole_decimal dec;
-            const ole_hresult hr = ole_dec_from_str(std::string_view(with_points(text)), dec);
+            const ole_hresult hr = ole_dec_from_str(with_points(text), dec);
             if (ole_failed(hr)) {
                 TK_LOG(3, "VarDecFromStr failed: %08X", hr);
                 return result;
