@@ -450,12 +450,12 @@ bool same_value(char type, const our_value& ours, const json& e, const table_fac
         }
         // _NullFlags: the bytes as text, leading blanks removed, cut at the first NUL.
         const std::string hex = e["$bytes"].get<std::string>();
-        std::string raw;
+        std::string flags;
         for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-            raw.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            flags.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
         }
         std::u16string decoded;
-        dbf_decode_text(raw, dbf_effective_codepage(t.codepage), decoded);
+        dbf_decode_text(flags, dbf_effective_codepage(t.codepage), decoded);
         const std::u16string want = tk_trim_left(decoded);
         const std::u16string cut = want.substr(0, want.find(u'\0'));
         if (ours.vt == VT_BSTR && (ours.text == want || ours.text == cut)) {
