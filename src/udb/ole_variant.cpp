@@ -15,14 +15,15 @@ namespace {
 constexpr const char* source_tag = "ole_var.cpp";
 constexpr size_t max_rendered_bytes = 10000000;
 
-// A date is representable when its fields are those of a real calendar day and time of day
-// between the years 100 and 9999 (the range of an OLE serial date).
+// A date is representable as an OLE serial date when its fields are those of a real calendar day
+// and time of day up to the year 9999 (a year below 100 counts as 19xx or 20xx).
 bool is_representable(const t_systemtime& t) {
     static constexpr uint16_t days[] = {0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.year < 100 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) {
+    if (t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) {
         return false;
     }
-    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    const int year = t.year < 30 ? t.year + 2000 : t.year < 100 ? t.year + 1900 : t.year;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     const uint16_t last = (t.month == 2 && !leap) ? 28 : days[t.month];
     return t.day <= last && t.hour < 24 && t.minute < 60 && t.second < 60 && t.milliseconds < 1000;
 }
