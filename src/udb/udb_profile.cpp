@@ -1,0 +1,274 @@
+#include "udb/udb_profile.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tk/tk_exception.hpp"
+#include "tk/tk_log.hpp"
+#include "tk/tk_wstring.hpp"
+
+namespace {
+
+const std::u16string selected_tables = u"Selected Tables";
+
+// Reads the whole file; false when it cannot be opened or read (a folder included).
+bool read_file(const std::string& path, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    out.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        out.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool write_all(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. The toolkit's
+// conversion would put U+FFFD in place of a bad byte, which would change a setting unseen.
+bool is_valid_utf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    while (p < end) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t count = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            count = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            count = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            count = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(end - p) <= count || p[1] < low || p[1] > high) {
+            return false;
+        }
+        for (size_t i = 2; i <= count; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        p += count + 1;
+    }
+    return true;
+}
+
+// Every surrogate belongs to a pair.
+bool is_valid_utf16(std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+                return false;
+            }
+            ++i;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void append_line(std::string& out, std::u16string_view line) {
+    if (!is_valid_utf16(line)) {
+        throw tk_exception_ex("Cannot convert to UTF8 string: ", 0, EILSEQ, std::strerror(EILSEQ));
+    }
+    out += tk_to_utf8(line);
+    out += "\r\n";
+}
+
+}  // namespace
+
+udb_profile::udb_profile() {
+    sections_.emplace(u"Available Queries", key_map());
+    sections_.emplace(selected_tables, key_map());
+    sections_.emplace(u"Generic settings", key_map());
+}
+
+bool udb_profile::load(const std::u16string& path) {
+    TK_LOGW(2, u"udb_profile::load(%s)", path.c_str());
+    std::string bytes;
+    if (!read_file(tk_w2a(path), bytes)) {
+        throw tk_exception("Profile does not exist. Please verify the correct path/name was given.",
+                           1);
+    }
+
+    key_map* current = nullptr;
+    std::u16string current_name;
+    size_t pos = 0;
+    bool b_first = true;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            end = bytes.size();
+        }
+        std::string_view raw(bytes.data() + pos, end - pos);
+        // Any line end is accepted: CR LF, LF or a lone CR.
+        pos = end;
+        if (pos < bytes.size()) {
+            pos += (bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') ? 2 : 1;
+        }
+        TK_ASSERT(raw.size() <= max_line_bytes, "udb_prof.cpp");
+        // Editors on other systems may start the file with a byte order mark.
+        if (b_first && raw.starts_with("\xEF\xBB\xBF")) {
+            raw.remove_prefix(3);
+        }
+        b_first = false;
+
+        if (!is_valid_utf8(raw)) {
+            throw tk_exception_ex("Cannot convert to UNICODE string: ", 0, EILSEQ,
+                                  std::strerror(EILSEQ));
+        }
+        const std::u16string line = tk_trim(tk_from_utf8(raw));
+        if (line.empty()) {
+            continue;
+        }
+        if (line.size() >= 2 && line.front() == u'[' && line.back() == u']') {
+            current_name = line.substr(1, line.size() - 2);
+            current = &sections_[current_name];
+            continue;
+        }
+        if (current == nullptr) {
+            return false;
+        }
+        const size_t equal = line.find(u'=');
+        if (equal != std::u16string::npos) {
+            current->emplace(tk_trim(std::u16string_view(line).substr(0, equal)),
+                             line.substr(equal + 1));
+        } else {
+            lists_[current_name].push_back(line);
+            current->emplace(line, std::u16string());
+        }
+    }
+    return true;
+}
+
+bool udb_profile::store(const std::u16string& path) const {
+    TK_LOG(2, "udb_profile::store)");
+    const std::string file = tk_w2a(path);
+
+    std::string out;
+    for (const auto& [name, keys] : sections_) {
+        append_line(out, u"[" + name + u"]");
+        const bool b_bare_keys = name == selected_tables;
+        for (const auto& [key, value] : keys) {
+            if (b_bare_keys && value.empty()) {
+                append_line(out, key);
+            } else {
+                append_line(out, key + u"=" + value);
+            }
+        }
+        out += "\r\n";
+    }
+    for (const auto& [name, lines] : lists_) {
+        append_line(out, u"[" + name + u"]");
+        for (const auto& line : lines) {
+            append_line(out, line);
+        }
+    }
+
+    // The new text goes to a temporary file beside the target, created with mode 0600, and
+    // replaces the target only once it is complete on disk.
+    std::string temp = file + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        TK_LOG(2, "Cannot create the profile file %s: %s", file.c_str(), std::strerror(errno));
+        return false;
+    }
+    const bool b_written = write_all(fd, out) && ::fchmod(fd, 0600) == 0 && ::fsync(fd) == 0;
+    const bool b_closed = ::close(fd) == 0;
+    if (!b_written || !b_closed || ::rename(temp.c_str(), file.c_str()) != 0) {
+        TK_LOG(2, "Cannot write the profile file %s: %s", file.c_str(), std::strerror(errno));
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+void udb_profile::set_value(std::u16string_view section, std::u16string_view key,
+                            std::u16string_view value) {
+    auto found = sections_.find(section);
+    if (found == sections_.end()) {
+        found = sections_.emplace(std::u16string(section), key_map()).first;
+    }
+    found->second.emplace(std::u16string(key), std::u16string(value));
+}
+
+std::u16string udb_profile::get_value(std::u16string_view section, std::u16string_view key) const {
+    const auto found = sections_.find(section);
+    if (found == sections_.end()) {
+        return std::u16string();
+    }
+    const auto value = found->second.find(key);
+    return value == found->second.end() ? std::u16string() : value->second;
+}
+
+const udb_profile::key_map& udb_profile::get_section(std::u16string_view name) const {
+    static const key_map empty;
+    const auto found = sections_.find(name);
+    return found == sections_.end() ? empty : found->second;
+}
+
+void udb_profile::add_line(std::u16string_view section, std::u16string_view line) {
+    auto found = lists_.find(section);
+    if (found == lists_.end()) {
+        found = lists_.emplace(std::u16string(section), std::vector<std::u16string>()).first;
+    }
+    found->second.emplace_back(line);
+}
+
+const std::vector<std::u16string>& udb_profile::get_lines(std::u16string_view name) const {
+    static const std::vector<std::u16string> empty;
+    const auto found = lists_.find(name);
+    return found == lists_.end() ? empty : found->second;
+}
