@@ -123,6 +123,44 @@ uint16_t word(int64_t value) {
 }
 
 // The leading decimal number of a text (blanks, sign, digits, point, exponent), 0 when none.
+// The milliseconds of a plain decimal seconds text ("30.001", "-5.25") taken from its digits:
+// the product of a binary double and 1000 would turn 30.001 into 0.99999... and truncate it to 0.
+// Answers false for texts with an exponent, which go the floating-point way.
+bool exact_milliseconds(const char* text, int32_t& milliseconds) {
+    std::string_view s(text);
+    size_t i = 0;
+    while (i < s.size() && is_space(s[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    while (i < s.size() && is_digit(s[i])) {
+        ++i;
+    }
+    int32_t fraction = 0;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        int taken = 0;
+        for (; i < s.size() && is_digit(s[i]); ++i) {
+            if (taken < 3) {
+                fraction = fraction * 10 + (s[i] - '0');
+                ++taken;
+            }
+        }
+        for (; taken < 3; ++taken) {
+            fraction *= 10;
+        }
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        return false;
+    }
+    milliseconds = negative ? -fraction : fraction;
+    return true;
+}
+
 double leading_number(const char* text) {
     std::string_view s(text);
     size_t i = 0;
@@ -534,11 +572,14 @@ void ole_date::process_milliseconds(const char* rest) {
     const double whole = std::trunc(std::fmax(-2147483648.0, std::fmin(2147483647.0, x)));
     const auto seconds = static_cast<int32_t>(whole);
     TK_TRACE("Got sec: %d", seconds);
-    const double fraction_ms = std::trunc((x - whole) * 1000.0);
-    const auto milliseconds =
-        std::isfinite(fraction_ms)
-            ? static_cast<int32_t>(std::fmax(-2147483648.0, std::fmin(2147483647.0, fraction_ms)))
-            : 0;
+    int32_t milliseconds = 0;
+    if (!exact_milliseconds(rest, milliseconds)) {
+        const double fraction_ms = std::trunc((x - whole) * 1000.0);
+        milliseconds = std::isfinite(fraction_ms)
+                           ? static_cast<int32_t>(
+                                 std::fmax(-2147483648.0, std::fmin(2147483647.0, fraction_ms)))
+                           : 0;
+    }
     TK_TRACE("Got msec: %d", milliseconds);
     time.second = static_cast<uint16_t>(seconds);
     time.milliseconds = static_cast<uint16_t>(milliseconds);

@@ -135,6 +135,16 @@ TEST(OleDateCheck, Milliseconds) {
     d.process_milliseconds("30.25");
     EXPECT_EQ(d.time.second, 30);
     EXPECT_EQ(d.time.milliseconds, 250);
+    // Decimal digits are taken as written: a binary double would make 30.001 a hair short of
+    // 1 ms and truncate it to 0.
+    for (const auto& [text, ms] :
+         {std::pair{"30.001", 1}, {"30.123", 123}, {"59.999", 999}, {"30.0019", 1}, {"7.5", 500}}) {
+        d.process_milliseconds(text);
+        EXPECT_EQ(d.time.milliseconds, ms) << text;
+    }
+    d.process_milliseconds("2.5e1");
+    EXPECT_EQ(d.time.second, 25);
+    EXPECT_EQ(d.time.milliseconds, 0);
     d.process_milliseconds("abc");
     EXPECT_EQ(d.time.second, 0);
     EXPECT_EQ(d.time.milliseconds, 0);
