@@ -16,11 +16,9 @@ TEST(large_file, records_beyond_4_gib_are_read_at_their_64_bit_offset) {
     // bytes, and enough of them to pass 4 GiB.
     const uint32_t count = 65540;
     const uint32_t record_length = 65535;
-    const std::string header = std::string(1, '\x03') + "\x01\x01\x01" + dbf_le32(count) +
-                               dbf_le16(65) + dbf_le16(record_length) + std::string(20, '\0');
-    const std::string fd = dbf_pad("BIG", 11) + "C" + std::string(4, '\0') +
-                           std::string(1, '\xFE') + std::string(1, '\xFF') + std::string(14, '\0');
-    const std::string path = folder.write("big.dbf", header + fd + "\x0D");
+    const std::string path =
+        folder.write("big.dbf", dbf_header_bytes(count, 65, record_length) +
+                                    dbf_descriptor_bytes("BIG", 'C', 254, 255) + "\x0D");
     const uint64_t last = 65 + static_cast<uint64_t>(count - 1) * record_length;
     ASSERT_GT(last, 0x100000000ull);
     const int fd_out = ::open(path.c_str(), O_WRONLY);

@@ -18,19 +18,15 @@ class dbf_test_folder {
   public:
     dbf_test_folder() {
         const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const std::filesystem::path base =
-            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
         const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = "dbf";
-        if (info != nullptr) {
-            name = std::string("dbf.") + info->test_suite_name() + "." + info->name();
-        }
+        std::string name = std::string("dbf.") + info->test_suite_name() + "." + info->name() +
+                           "." + std::to_string(getpid());
         for (char& c : name) {
-            if (c == '/') {
-                c = '_';
-            }
+            c = c == '/' ? '_' : c;
         }
-        path_ = base / (name + "." + std::to_string(getpid()));
+        path_ = (root != nullptr && *root != 0 ? std::filesystem::path(root)
+                                               : std::filesystem::temp_directory_path()) /
+                name;
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -38,14 +34,10 @@ class dbf_test_folder {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
-    dbf_test_folder(const dbf_test_folder&) = delete;
-    dbf_test_folder& operator=(const dbf_test_folder&) = delete;
-
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
-        out << bytes;
+        std::ofstream(path_ / name, std::ios::binary | std::ios::trunc) << bytes;
         return file(name);
     }
 
@@ -59,54 +51,58 @@ class dbf_log_capture {
     explicit dbf_log_capture(const dbf_test_folder& folder) : path_(folder.file("trace.log")) {
         tk_log::get().reset();
         tk_log::get().set_path(path_);
-        tk_log::get().set_threshold(1);
     }
     ~dbf_log_capture() { tk_log::get().reset(); }
-    dbf_log_capture(const dbf_log_capture&) = delete;
-    dbf_log_capture& operator=(const dbf_log_capture&) = delete;
 
     std::string text() const {
-        std::ifstream in(path_, std::ios::binary);
         std::ostringstream content;
-        content << in.rdbuf();
-        return content.str();
+        content << std::ifstream(path_, std::ios::binary).rdbuf();
+        return "\r\n" + content.str();
     }
-    // Whether a whole line equal to `line` was written.
-    bool has_line(const std::string& line) const { return count(line) > 0; }
+    // How often a whole line equal to `line` was written, and where it first was.
     int count(const std::string& line) const {
-        const std::string all = "\r\n" + text();
-        const std::string wanted = "\r\n" + line + "\r\n";
+        const std::string all = text();
         int n = 0;
-        for (size_t at = all.find(wanted); at != std::string::npos; at = all.find(wanted, at + 2)) {
+        for (size_t at = all.find("\r\n" + line + "\r\n"); at != std::string::npos;
+             at = all.find("\r\n" + line + "\r\n", at + 2)) {
             ++n;
         }
         return n;
     }
-    // Position of the first occurrence of the line, npos when absent (to check order).
-    size_t position(const std::string& line) const {
-        return ("\r\n" + text()).find("\r\n" + line + "\r\n");
-    }
+    bool has_line(const std::string& line) const { return count(line) > 0; }
+    size_t position(const std::string& line) const { return text().find("\r\n" + line + "\r\n"); }
 
   private:
     std::string path_;
 };
 
 inline std::string dbf_le16(uint32_t v) {
-    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
 inline std::string dbf_le32(uint32_t v) {
     return dbf_le16(v & 0xFFFF) + dbf_le16(v >> 16);
 }
 inline std::string dbf_be16(uint32_t v) {
-    return std::string{static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)};
+    return {static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)};
 }
 inline std::string dbf_be32(uint32_t v) {
     return dbf_be16(v >> 16) + dbf_be16(v & 0xFFFF);
 }
-// `bytes` padded with `fill` (or cut) to exactly `size` bytes.
 inline std::string dbf_pad(std::string bytes, size_t size, char fill = '\0') {
     bytes.resize(size, fill);
     return bytes;
+}
+// A standard header of a dBASE III table with `count` records, and one 32-byte descriptor.
+inline std::string dbf_header_bytes(uint32_t count, uint16_t header_length,
+                                    uint16_t record_length) {
+    return std::string(1, '\x03') + "\x01\x01\x01" + dbf_le32(count) + dbf_le16(header_length) +
+           dbf_le16(record_length) + std::string(20, '\0');
+}
+inline std::string dbf_descriptor_bytes(const std::string& name, char type, uint8_t length,
+                                        uint8_t decimals = 0, uint32_t displacement = 0) {
+    return dbf_pad(name, 11) + std::string(1, type) + dbf_le32(displacement) +
+           std::string(1, static_cast<char>(length)) + std::string(1, static_cast<char>(decimals)) +
+           std::string(14, '\0');
 }
 
 // Exception text of a call, or "<no exception>".
