@@ -1,8 +1,10 @@
 #include "decimal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace ocisim {
 
@@ -77,11 +79,13 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
         if (i >= text.size()) {
             return std::nullopt;
         }
+        size_t first = i;
         for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-            exp = exp * 10 + (text[i] - '0');
-            if (exp > 10000) {
-                return std::nullopt;
-            }
+            // Saturates: any exponent this large overflows or underflows a NUMBER anyway.
+            exp = std::min(exp * 10 + (text[i] - '0'), 1000000);
+        }
+        if (i == first) {
+            return std::nullopt;
         }
         if (exp_neg) {
             exp = -exp;
@@ -93,6 +97,10 @@ std::optional<Decimal> Decimal::parse(std::string_view text) {
     d.exponent_ = exp - frac_digits;
     d.normalize();
     return d;
+}
+
+int Decimal::leading_exponent() const {
+    return digits_.empty() ? 0 : static_cast<int>(digits_.size()) - 1 + exponent_;
 }
 
 int Decimal::integer_digits() const {
@@ -140,17 +148,22 @@ Decimal Decimal::rounded_significant(int digits) const {
 }
 
 std::optional<int64_t> Decimal::to_int64() const {
-    if (!is_integer() || integer_digits() > 18) {
+    if (!is_integer() || integer_digits() > 19) {
         return std::nullopt;
     }
-    int64_t v = 0;
+    // Accumulated as a magnitude; 19 digits stay below 10^19 < 2^64.
+    uint64_t v = 0;
     for (char c : digits_) {
-        v = v * 10 + (c - '0');
+        v = v * 10 + static_cast<uint64_t>(c - '0');
     }
     for (int i = 0; i < exponent_; ++i) {
         v *= 10;
     }
-    return negative_ ? -v : v;
+    uint64_t limit = negative_ ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    if (v > limit) {
+        return std::nullopt;
+    }
+    return negative_ ? static_cast<int64_t>(uint64_t{0} - v) : static_cast<int64_t>(v);
 }
 
 double Decimal::to_double() const {
@@ -164,13 +177,15 @@ std::string Decimal::to_text() const {
     std::string out = negative_ ? "-" : "";
     int n = static_cast<int>(digits_.size());
     int point = n + exponent_;  // digits before the decimal point
-    if (point > 40 || point < -129) {
-        // Scientific form for magnitudes the fixed form cannot show in 40 characters.
+    // The client's text for a number is the shortest fixed form; when that would take more
+    // than 64 characters it switches to the scientific form, e.g. 1.0E+100.
+    size_t fixed_length = out.size() + (point <= 0   ? static_cast<size_t>(1 - point + n)
+                                        : point >= n ? static_cast<size_t>(point)
+                                                     : static_cast<size_t>(n + 1));
+    if (fixed_length > 64) {
         out += digits_[0];
-        if (n > 1) {
-            out += '.';
-            out += digits_.substr(1);
-        }
+        out += '.';
+        out += n > 1 ? digits_.substr(1) : std::string("0");
         char exp[16];
         std::snprintf(exp, sizeof exp, "E%+03d", point - 1);
         return out + exp;
@@ -188,6 +203,203 @@ std::string Decimal::to_text() const {
         out += digits_.substr(static_cast<size_t>(point));
     }
     return out;
+}
+
+namespace {
+
+// Digit strings of the same length, most significant first.
+std::string add_digits(const std::string& x, const std::string& y) {
+    std::string out(x.size() + 1, '0');
+    int carry = 0;
+    for (size_t k = x.size(); k-- > 0;) {
+        int sum = (x[k] - '0') + (y[k] - '0') + carry;
+        out[k + 1] = static_cast<char>('0' + sum % 10);
+        carry = sum / 10;
+    }
+    out[0] = static_cast<char>('0' + carry);
+    return out;
+}
+
+// x - y for x >= y, both of the same length.
+std::string subtract_digits(const std::string& x, const std::string& y) {
+    std::string out(x.size(), '0');
+    int borrow = 0;
+    for (size_t k = x.size(); k-- > 0;) {
+        int diff = (x[k] - '0') - (y[k] - '0') - borrow;
+        borrow = diff < 0;
+        out[k] = static_cast<char>('0' + diff + 10 * borrow);
+    }
+    return out;
+}
+
+}  // namespace
+
+Decimal operator+(const Decimal& a, const Decimal& b) {
+    if (a.is_zero()) {
+        return b;
+    }
+    if (b.is_zero()) {
+        return a;
+    }
+    // Both magnitudes as digit strings over the same exponent and length.
+    int exp = std::min(a.exponent_, b.exponent_);
+    std::string x = a.digits_ + std::string(static_cast<size_t>(a.exponent_ - exp), '0');
+    std::string y = b.digits_ + std::string(static_cast<size_t>(b.exponent_ - exp), '0');
+    size_t width = std::max(x.size(), y.size());
+    x.insert(0, width - x.size(), '0');
+    y.insert(0, width - y.size(), '0');
+    Decimal r;
+    r.exponent_ = exp;
+    if (a.negative_ == b.negative_) {
+        r.negative_ = a.negative_;
+        r.digits_ = add_digits(x, y);
+    } else if (x >= y) {
+        r.negative_ = a.negative_;
+        r.digits_ = subtract_digits(x, y);
+    } else {
+        r.negative_ = b.negative_;
+        r.digits_ = subtract_digits(y, x);
+    }
+    r.normalize();
+    return r;
+}
+
+Decimal operator-(const Decimal& a, const Decimal& b) {
+    Decimal minus_b = b;
+    minus_b.negative_ = !b.negative_ && !b.is_zero();
+    return a + minus_b;
+}
+
+Decimal operator*(const Decimal& a, const Decimal& b) {
+    if (a.is_zero() || b.is_zero()) {
+        return Decimal{};
+    }
+    std::vector<int> acc(a.digits_.size() + b.digits_.size(), 0);
+    for (size_t i = a.digits_.size(); i-- > 0;) {
+        for (size_t j = b.digits_.size(); j-- > 0;) {
+            acc[i + j + 1] += (a.digits_[i] - '0') * (b.digits_[j] - '0');
+        }
+    }
+    for (size_t k = acc.size(); k-- > 1;) {
+        acc[k - 1] += acc[k] / 10;
+        acc[k] %= 10;
+    }
+    Decimal r;
+    r.negative_ = a.negative_ != b.negative_;
+    r.exponent_ = a.exponent_ + b.exponent_;
+    for (int d : acc) {
+        r.digits_ += static_cast<char>('0' + d);
+    }
+    r.normalize();
+    return r;
+}
+
+Decimal Decimal::divide(const Decimal& a, const Decimal& b, int digits) {
+    if (a.is_zero() || b.is_zero()) {
+        return Decimal{};
+    }
+    // Long division of the digit strings, one guard digit beyond `digits` for the rounding.
+    const std::string& divisor = b.digits_;
+    std::string rest;
+    std::string quotient;
+    size_t next = 0;
+    int produced = 0;
+    bool started = false;
+    int shift = 0;  // zeros appended to the dividend beyond its own digits
+    auto less = [](const std::string& x, const std::string& y) {
+        return x.size() != y.size() ? x.size() < y.size() : x < y;
+    };
+    while (produced < digits + 1) {
+        if (next < a.digits_.size()) {
+            rest += a.digits_[next++];
+        } else {
+            if (rest.empty()) {
+                break;
+            }
+            rest += '0';
+            ++shift;
+        }
+        rest.erase(0, std::min(rest.find_first_not_of('0'), rest.size()));
+        int q = 0;
+        while (!less(rest, divisor)) {
+            std::string y = std::string(rest.size() - divisor.size(), '0') + divisor;
+            rest = subtract_digits(rest, y);
+            rest.erase(0, std::min(rest.find_first_not_of('0'), rest.size()));
+            ++q;
+        }
+        quotient += static_cast<char>('0' + q);
+        started = started || q != 0;
+        produced += started;
+    }
+    Decimal r;
+    r.negative_ = a.negative_ != b.negative_;
+    r.digits_ = quotient;
+    // quotient = (a.digits * 10^shift) / b.digits, truncated
+    r.exponent_ = a.exponent_ - shift - b.exponent_;
+    r.normalize();
+    return r.rounded_significant(digits);
+}
+
+size_t Decimal::to_oracle_bytes(unsigned char* out) const {
+    if (digits_.empty()) {
+        out[0] = 0x80;
+        return 1;
+    }
+    // Base-100 exponent of the leading pair of decimal digits.
+    int lead = leading_exponent();
+    int e = lead >= 0 ? lead / 2 : -((1 - lead) / 2);
+    std::string d = digits_;
+    if (lead == 2 * e) {
+        d.insert(d.begin(), '0');  // the leading digit is the low half of its pair
+    }
+    if (d.size() % 2 == 1) {
+        d += '0';
+    }
+    size_t pairs = std::min<size_t>(d.size() / 2, 20);
+    out[0] = static_cast<unsigned char>(negative_ ? 0x3E - e : 0xC1 + e);
+    for (size_t k = 0; k < pairs; ++k) {
+        int v = (d[2 * k] - '0') * 10 + (d[2 * k + 1] - '0');
+        out[1 + k] = static_cast<unsigned char>(negative_ ? 101 - v : v + 1);
+    }
+    size_t n = 1 + pairs;
+    if (negative_ && pairs < 20) {
+        out[n++] = 102;
+    }
+    return n;
+}
+
+std::optional<Decimal> Decimal::from_oracle_bytes(const unsigned char* bytes, size_t length) {
+    if (length == 0 || length > 21) {
+        return std::nullopt;
+    }
+    if (length == 1 && bytes[0] == 0x80) {
+        return Decimal{};
+    }
+    bool negative = (bytes[0] & 0x80) == 0;
+    int e = negative ? 0x3E - bytes[0] : bytes[0] - 0xC1;
+    size_t end = length;
+    if (negative && end > 1 && bytes[end - 1] == 102) {
+        --end;
+    }
+    if (end < 2) {
+        return std::nullopt;  // no digits: the infinities and damaged bytes
+    }
+    Decimal r;
+    r.negative_ = negative;
+    for (size_t k = 1; k < end; ++k) {
+        int v = negative ? 101 - bytes[k] : bytes[k] - 1;
+        if (v < 0 || v > 99) {
+            return std::nullopt;
+        }
+        r.digits_ += static_cast<char>('0' + v / 10);
+        r.digits_ += static_cast<char>('0' + v % 10);
+    }
+    r.exponent_ = 2 * (e - static_cast<int>(end - 2));
+    r.normalize();
+    if (r.digits_.empty()) {
+        return std::nullopt;
+    }
+    return r;
 }
 
 int compare(const Decimal& a, const Decimal& b) {

@@ -21,14 +21,30 @@ class Decimal {
     bool is_integer() const { return exponent_ >= 0 || digits_.empty(); }
     // Digits left of the decimal point (0 for |x| < 1).
     int integer_digits() const;
+    // The power of ten of the leading digit (2 for 123.4, -3 for 0.0012); 0 for zero.
+    int leading_exponent() const;
+    int significant_digits() const { return static_cast<int>(digits_.size()); }
     // Rounds half away from zero to `scale` digits after the point (negative: left of it).
     Decimal rounded(int scale) const;
     // Keeps at most `digits` significant digits.
     Decimal rounded_significant(int digits) const;
     std::optional<int64_t> to_int64() const;
     double to_double() const;
+    // Oracle's internal NUMBER bytes (the SQLT_NUM form, at most 21 bytes): an exponent byte and
+    // base-100 digits, complemented for negative numbers, which end in byte 102 when they have
+    // fewer than 20 digits. The value must already be a NUMBER (38 digits, |x| < 1E126).
+    size_t to_oracle_bytes(unsigned char* out) const;
+    // Empty for bytes that are not a finite NUMBER.
+    static std::optional<Decimal> from_oracle_bytes(const unsigned char* bytes, size_t length);
     // The text Oracle's client gives for a NUMBER: no trailing zeros, ".5" for one half.
     std::string to_text() const;
+
+    // Exact sum, difference and product; the quotient is rounded to `digits` significant digits
+    // (half away from zero, from the exact digits of the long division).
+    friend Decimal operator+(const Decimal& a, const Decimal& b);
+    friend Decimal operator-(const Decimal& a, const Decimal& b);
+    friend Decimal operator*(const Decimal& a, const Decimal& b);
+    static Decimal divide(const Decimal& a, const Decimal& b, int digits);
 
     friend int compare(const Decimal& a, const Decimal& b);
     friend bool operator==(const Decimal& a, const Decimal& b) { return compare(a, b) == 0; }

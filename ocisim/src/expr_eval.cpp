@@ -82,7 +82,7 @@ Value Evaluator::eval(const Expr& e, const RowPosition* at) {
             if (!d) {
                 throw ora(1722);
             }
-            return Value::of_number(*d);
+            return Value::of_number(to_oracle_number(std::move(*d)));
         }
         case ExprKind::String:
             return Value::of_text(e.text, e.national);
@@ -141,27 +141,19 @@ Value Evaluator::arithmetic(const Expr& e, const RowPosition* at) {
     }
     Decimal x = to_number(a);
     Decimal y = to_number(b);
-    if (e.text == "+" || e.text == "-") {
-        if (auto xi = x.to_int64()) {
-            if (auto yi = y.to_int64()) {
-                return Value::of_number(Decimal::from_int(e.text == "+" ? *xi + *yi : *xi - *yi));
-            }
-        }
-    }
-    double r = 0;
     if (e.text == "+") {
-        r = x.to_double() + y.to_double();
-    } else if (e.text == "-") {
-        r = x.to_double() - y.to_double();
-    } else if (e.text == "*") {
-        r = x.to_double() * y.to_double();
-    } else {
-        if (y.is_zero()) {
-            throw ora(1476);
-        }
-        r = x.to_double() / y.to_double();
+        return Value::of_number(to_oracle_number(x + y));
     }
-    return Value::of_number(Decimal::from_double(r));
+    if (e.text == "-") {
+        return Value::of_number(to_oracle_number(x - y));
+    }
+    if (e.text == "*") {
+        return Value::of_number(to_oracle_number(x * y));
+    }
+    if (y.is_zero()) {
+        throw ora(1476);
+    }
+    return Value::of_number(to_oracle_number(Decimal::divide(x, y, kNumberDigits)));
 }
 
 Value Evaluator::function(const Expr& e, const RowPosition* at) {

@@ -110,6 +110,22 @@ Value decode_client_value(const OCIEnv* env, ub2 dty, const void* data, size_t l
                 return Value::of_number(Decimal::from_double(load<float>(data)));
             }
             return Value::of_number(Decimal::from_double(load<double>(data)));
+        case SQLT_NUM:
+        case SQLT_VNU: {
+            // VARNUM carries its length in the first byte.
+            if (dty == SQLT_VNU) {
+                if (len < 1 || bytes[0] + size_t{1} > len) {
+                    throw ora(1460);
+                }
+                len = bytes[0];
+                ++bytes;
+            }
+            auto d = Decimal::from_oracle_bytes(bytes, len);
+            if (!d) {
+                throw ora(1722);
+            }
+            return Value::of_number(to_oracle_number(std::move(*d)));
+        }
         case SQLT_BIN:
         case SQLT_LBI:
             return Value::of_raw(std::string(static_cast<const char*>(data), len));
@@ -149,7 +165,7 @@ Value decode_client_value(const OCIEnv* env, ub2 dty, const void* data, size_t l
             return Value::of_text(rid->text);
         }
         default:
-            // SQLT_NUM/SQLT_VNU (internal NUMBER format), LOB locator binds and others.
+            // LOB locator binds and others.
             throw ora(932, {"CHAR", "UNSUPPORTED BIND TYPE " + std::to_string(dty)});
     }
 }
@@ -278,7 +294,18 @@ int write_define(const OCIDefine& d, size_t row, const Value& v) {
         case SQLT_INT:
         case SQLT_UIN: {
             Decimal n = to_number(v).rounded(0);
-            int64_t i = n.to_int64().value_or(n.negative() ? INT64_MIN : INT64_MAX);
+            auto whole = n.to_int64();
+            int bits = d.size == 1 || d.size == 2 || d.size == 4 ? 8 * d.size : 64;
+            int64_t high = bits == 64 ? INT64_MAX : (int64_t{1} << (bits - 1)) - 1;
+            int64_t low = -high - 1;
+            if (dty == SQLT_UIN) {
+                low = 0;
+                high = bits == 64 ? INT64_MAX : (int64_t{1} << bits) - 1;
+            }
+            if (!whole || *whole > high || *whole < low) {
+                throw ora(1455);
+            }
+            int64_t i = *whole;
             switch (d.size) {
                 case 1:
                     store<int8_t>(elem, static_cast<int8_t>(i));
@@ -308,6 +335,19 @@ int write_define(const OCIDefine& d, size_t row, const Value& v) {
                 store<double>(elem, x);
             }
             set_rlen(static_cast<size_t>(d.size));
+            return 0;
+        }
+        case SQLT_NUM:
+        case SQLT_VNU: {
+            unsigned char number[22];
+            size_t n = to_oracle_number(to_number(v)).to_oracle_bytes(number + 1);
+            size_t need = dty == SQLT_VNU ? n + 1 : n;
+            if (static_cast<size_t>(d.size) < need) {
+                throw ora(1460);
+            }
+            number[0] = static_cast<unsigned char>(n);
+            std::memcpy(elem, dty == SQLT_VNU ? number : number + 1, need);
+            set_rlen(need);
             return 0;
         }
         case SQLT_BIN:

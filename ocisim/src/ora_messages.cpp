@@ -63,6 +63,8 @@ constexpr Message kMessages[] = {
     {1441, "cannot decrease column length because some value is too big"},
     {1442, "column to be modified to NOT NULL is already NOT NULL"},
     {1451, "column to be modified to NULL cannot be modified to NULL"},
+    {1426, "numeric overflow"},
+    {1455, "converting column overflows integer datatype"},
     {1460, "unimplemented or unreasonable conversion requested"},
     {1465, "invalid hex number"},
     {1704, "string literal too long"},

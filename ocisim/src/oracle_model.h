@@ -21,6 +21,13 @@ constexpr int kZeroIterationsError = 24333;
 // Trigger compiled with errors: the warning record of CREATE TRIGGER.
 constexpr int kCompilationWarning = 24344;
 
+// NUMBER limits: 38 significant digits (more are rounded away), magnitudes from 1E-130 up to
+// below 1E126. A value of 1E126 or more fails with ORA-01426; one whose magnitude is below
+// 1E-130 is stored as zero (the underflow is the guess: the documented part is the range).
+constexpr int kNumberDigits = 38;
+constexpr int kNumberOverflowExponent = 126;
+constexpr int kNumberSmallestExponent = -130;
+
 // Precision and scale the describe reports for computed numbers such as COUNT(*).
 constexpr int kComputedNumberPrecision = 0;
 constexpr int kComputedNumberScale = -127;

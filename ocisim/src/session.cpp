@@ -35,6 +35,7 @@ Session::~Session() {
 ParseOptions Session::parse_options() const {
     ParseOptions o;
     o.identifier_limit = settings_.release.identifier_limit;
+    o.single_byte_charset = settings_.single_byte();
     return o;
 }
 
@@ -296,12 +297,18 @@ Value Session::next_value(const std::string& owner, const std::string& sequence)
         }
         value = seq->increment > 0 ? min->to_int64().value_or(1) : max->to_int64().value_or(-1);
     }
+    int64_t following = 0;
+    if (__builtin_add_overflow(value, seq->increment, &following)) {
+        // Sequence values are kept in 64 bits here: the sequence ends where they end.
+        throw seq->increment > 0 ? ora(8004, {sequence, "exceeds", "MAX"})
+                                 : ora(8004, {sequence, "goes below", "MIN"});
+    }
     bool own_transaction = !in_transaction_;
     if (own_transaction) {
         begin_write();
     }
-    catalog_.set_sequence_next(seq->id, value + seq->increment);
-    sequence_marks_[seq->id] = value + seq->increment;
+    catalog_.set_sequence_next(seq->id, following);
+    sequence_marks_[seq->id] = following;
     if (own_transaction) {
         db_.exec("COMMIT");
         in_transaction_ = false;

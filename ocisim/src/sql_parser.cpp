@@ -4,6 +4,7 @@
 #include "ora_error.h"
 #include "oracle_model.h"
 #include "sql_lexer.h"
+#include "text_codec.h"
 
 namespace ocisim {
 
@@ -843,12 +844,25 @@ class Parser {
             case Tok::String:
             case Tok::NString: {
                 next();
-                if (static_cast<int>(t.text.size()) > options_.string_literal_limit) {
+                // A literal becomes database text as the statement is parsed: N'...' in the
+                // national character set (AL16UTF16, two bytes a code unit), any other in the
+                // database character set, whatever column it is meant for. Its length limit
+                // counts the bytes of that form.
+                ExprPtr e = make(ExprKind::String);
+                e->national = t.kind == Tok::NString;
+                size_t bytes = t.text.size();
+                if (e->national) {
+                    e->text = t.text;
+                    bytes = 2 * utf16_length(e->text);
+                } else if (options_.single_byte_charset) {
+                    e->text = through_cp1252(t.text);
+                    bytes = char_count(e->text);
+                } else {
+                    e->text = t.text;
+                }
+                if (bytes > static_cast<size_t>(options_.string_literal_limit)) {
                     throw ora(1704);
                 }
-                ExprPtr e = make(ExprKind::String);
-                e->text = t.text;
-                e->national = t.kind == Tok::NString;
                 return e;
             }
             case Tok::Bind: {

@@ -10,6 +10,8 @@ namespace ocisim {
 struct ParseOptions {
     int identifier_limit = 128;       // bytes
     int string_literal_limit = 4000;  // bytes
+    // WE8MSWIN1252 database: plain literals are converted to it while the statement is parsed.
+    bool single_byte_charset = false;
 };
 
 // Throws OraError with the number Oracle gives for the first problem found.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ora_error.h"
+#include "oracle_model.h"
 #include "text_codec.h"
 
 namespace ocisim {
@@ -78,11 +79,25 @@ Decimal to_number(const Value& v) {
             if (!d) {
                 throw ora(1722);
             }
-            return *d;
+            return to_oracle_number(std::move(*d));
         }
         default:
             throw ora(932, {"NUMBER", value_type_name(v)});
     }
+}
+
+Decimal to_oracle_number(Decimal d) {
+    d = d.rounded_significant(kNumberDigits);
+    if (d.is_zero()) {
+        return d;
+    }
+    if (d.leading_exponent() >= kNumberOverflowExponent) {
+        throw ora(1426);
+    }
+    if (d.leading_exponent() < kNumberSmallestExponent) {
+        return Decimal{};
+    }
+    return d;
 }
 
 std::string to_text(const Value& v) {
@@ -120,6 +135,10 @@ Stored text_stored(std::string s) {
     return out;
 }
 
+// Whole numbers that fit 64 bits are INTEGER and numbers of at most 15 significant digits
+// REAL (a double gives such a number back digit for digit); any other number is its exact
+// decimal text. That text goes in as a BLOB: the NUMBER column has numeric affinity, and SQLite
+// would turn a TEXT value that looks like a number into a REAL and lose digits.
 Stored number_stored(const Decimal& d) {
     Stored out;
     if (auto i = d.to_int64()) {
@@ -128,13 +147,14 @@ Stored number_stored(const Decimal& d) {
         return out;
     }
     std::string text = d.to_text();
-    double r = std::strtod(text.c_str(), nullptr);
-    if (Decimal::from_double(r) == d) {
+    if (d.significant_digits() <= 15) {
         out.kind = Stored::Kind::Real;
-        out.r = r;
+        out.r = std::strtod(text.c_str(), nullptr);
         return out;
     }
-    return text_stored(std::move(text));
+    out.kind = Stored::Kind::Blob;
+    out.s = std::move(text);
+    return out;
 }
 
 [[noreturn]] void too_large(const TableDef& t, const ColumnDef& c, size_t actual, int maximum,
@@ -146,11 +166,16 @@ Stored number_stored(const Decimal& d) {
 }
 
 // Character data for an inline column: character set conversion, length check, CHAR padding.
-Stored inline_text(std::string text, const TableDef& t, const ColumnDef& c,
+Stored inline_text(std::string text, bool national, const TableDef& t, const ColumnDef& c,
                    const ServiceSettings& settings) {
     const ColumnType& ty = c.type;
     bool fixed = ty.kind == TypeKind::Char || ty.kind == TypeKind::NChar;
     if (ty.is_national()) {
+        if (!national && settings.single_byte()) {
+            // Character data sent in the database character set (a bind of the implicit form)
+            // went through that set before it became national data.
+            text = through_cp1252(text);
+        }
         size_t units = utf16_length(text);
         if (units > static_cast<size_t>(ty.length)) {
             too_large(t, c, units, ty.length, settings);
@@ -208,7 +233,7 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
         case TypeKind::NVarchar2:
         case TypeKind::Char:
         case TypeKind::NChar:
-            return inline_text(to_text(v), t, c, settings);
+            return inline_text(to_text(v), v.national, t, c, settings);
         case TypeKind::Clob:
         case TypeKind::NClob:
         case TypeKind::Long: {
@@ -216,7 +241,7 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
                 throw ora(932, {ty.data_type_name(), "BINARY"});
             }
             std::string text = to_text(v);
-            if (settings.single_byte() && ty.kind != TypeKind::NClob) {
+            if (settings.single_byte() && (ty.kind != TypeKind::NClob || !v.national)) {
                 text = through_cp1252(text);
             }
             return text_stored(std::move(text));
@@ -239,8 +264,7 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
                     }
                 }
             }
-            d = d.rounded_significant(38);
-            return number_stored(d);
+            return number_stored(to_oracle_number(std::move(d)));
         }
         case TypeKind::Date:
         case TypeKind::Timestamp: {
@@ -310,7 +334,10 @@ Value load_value(const SqlStmt& st, int index, const ColumnType& type) {
             if (sqlite_type == SQLITE_FLOAT) {
                 return Value::of_number(Decimal::from_double(st.real(index)));
             }
-            return Value::of_number(Decimal::parse(st.text(index)).value_or(Decimal{}));
+            // The exact decimal text (BLOB; TEXT in files a client wrote by hand).
+            return Value::of_number(
+                Decimal::parse(sqlite_type == SQLITE_BLOB ? st.blob(index) : st.text(index))
+                    .value_or(Decimal{}));
         case TypeKind::Date:
         case TypeKind::Timestamp: {
             DateTime d;

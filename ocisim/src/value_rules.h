@@ -30,6 +30,9 @@ void bind_stored(SqlStmt& st, int index, const Stored& s);
 Value load_value(const SqlStmt& st, int index, const ColumnType& type);
 
 Decimal to_number(const Value& v);
+// `d` as a NUMBER holds it: rounded to 38 significant digits, zero below 1E-130 in magnitude;
+// ORA-01426 from 1E126 on.
+Decimal to_oracle_number(Decimal d);
 std::string to_text(const Value& v);  // implicit conversion to character data
 DateTime to_date_value(const Value& v);
 std::string hex_to_raw(std::string_view hex);  // ORA-01465 for odd length or non-hex digits

@@ -138,9 +138,50 @@ class Cp1252 : public SimTest {
 };
 
 TEST_F(Cp1252, TextOutsideTheDatabaseCharacterSetIsReplaced) {
-    ok("CREATE TABLE T (V VARCHAR2(10), N NVARCHAR2(10))");
-    ok("INSERT INTO T VALUES ('€ä Ω', '€ä Ω')");
-    EXPECT_EQ(db().rows("SELECT V, N FROM T"), (Rows{{"€ä ¿", "€ä Ω"}}));
-    // One byte per character in a single-byte character set.
+    ok("CREATE TABLE T (V VARCHAR2(10), N NVARCHAR2(10), NC NCLOB)");
+    // A plain literal is database text before it reaches any column, national ones included;
+    // only N'...' keeps what the single-byte set lacks.
+    ok("INSERT INTO T VALUES ('€ä Ω', '€ä Жук', 'Жук')");
+    ok("INSERT INTO T VALUES (NULL, N'€ä Жук', N'Жук')");
+    EXPECT_EQ(db().rows("SELECT V, N, NC FROM T"),
+              (Rows{{"€ä ¿", "€ä ¿¿¿", "¿¿¿"}, {"<null>", "€ä Жук", "Жук"}}));
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM T WHERE N = 'Жук'"), "0");
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM T WHERE N = N'€ä Жук'"), "1");
+    // One byte per character in a single-byte character set, for the column and the literal.
     ok("INSERT INTO T (V) VALUES ('ääääääääää')");
+    std::string umlauts;
+    for (int i = 0; i < 3000; ++i) {
+        umlauts += "ä";  // 6000 bytes in UTF-8, 3000 in the database
+    }
+    ok("INSERT INTO T (NC) VALUES ('" + umlauts + "')");
+    EXPECT_EQ(fails("INSERT INTO T (V) VALUES ('" + umlauts + std::string(1001, 'x') + "')"),
+              "ORA-01704: string literal too long");
+    // A national literal counts two bytes per UTF-16 code unit.
+    EXPECT_EQ(fails("INSERT INTO T (NC) VALUES (N'" + std::string(2001, 'x') + "')"),
+              "ORA-01704: string literal too long");
+}
+
+TEST_F(Cp1252, BindsKeepNationalTextOnlyInTheNationalForm) {
+    ok("CREATE TABLE T (ID NUMBER, N NVARCHAR2(10))");
+    oci::Api& a = oci::Api::get();
+    std::u16string text = u16("Жук");
+    for (ub1 form : {oci::SQLCS_IMPLICIT, oci::SQLCS_NCHAR}) {
+        ASSERT_EQ(db().prepare("INSERT INTO T VALUES (" + std::to_string(form) + ", :1)"),
+                  oci::SUCCESS);
+        void* b = nullptr;
+        ASSERT_EQ(
+            a.BindByPos(db().stmt, &b, db().err, 1, text.data(), static_cast<sb4>(text.size() * 2),
+                        oci::SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr, oci::DEFAULT),
+            oci::SUCCESS);
+        ASSERT_EQ(a.AttrSet(b, oci::HTYPE_BIND, &form, 0, oci::ATTR_CHARSET_FORM, db().err),
+                  oci::SUCCESS);
+        ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+    }
+    EXPECT_EQ(db().rows("SELECT ID, N FROM T ORDER BY ID"), (Rows{{"1", "¿¿¿"}, {"2", "Жук"}}));
+}
+
+TEST_F(Dml, UnicodeDatabaseKeepsPlainLiteralsIntact) {
+    ok("CREATE TABLE U (V VARCHAR2(20), N NVARCHAR2(10), NC NCLOB)");
+    ok("INSERT INTO U VALUES ('€ä Жук', 'Жук', 'Жук')");
+    EXPECT_EQ(db().rows("SELECT V, N, NC FROM U"), (Rows{{"€ä Жук", "Жук", "Жук"}}));
 }
