@@ -109,16 +109,19 @@ std::u16string ora_engine::make_data_source(std::u16string_view host, std::u16st
     return source;
 }
 
-void ora_engine::open_db(std::u16string_view host, std::u16string_view user,
-                         std::u16string_view password, std::u16string_view port,
-                         std::u16string_view service) {
+std::unique_ptr<ora_database> ora_engine::open_db(std::u16string_view host,
+                                                  std::u16string_view user,
+                                                  std::u16string_view password,
+                                                  std::u16string_view port,
+                                                  std::u16string_view service) {
     TK_LOGW(2, u"ora_engine::open_db (%s,%s,%s,%s,%s)", wide(host).c_str(), wide(user).c_str(),
             masked(password), wide(port).c_str(), wide(service).c_str());
-    open_db(make_data_source(host, port, service), user, password);
+    return open_db(make_data_source(host, port, service), user, password);
 }
 
-void ora_engine::open_db(std::u16string_view data_source, std::u16string_view user,
-                         std::u16string_view password) {
+std::unique_ptr<ora_database> ora_engine::open_db(std::u16string_view data_source,
+                                                  std::u16string_view user,
+                                                  std::u16string_view password) {
     TK_LOGW(2, u"ora_engine::open_db( %s, %s, %s )", wide(data_source).c_str(), wide(user).c_str(),
             masked(password));
     TK_LOGW(3, u"Connecting to Oracle data source '%s'", wide(data_source).c_str());
@@ -156,6 +159,8 @@ void ora_engine::open_db(std::u16string_view data_source, std::u16string_view us
     data_source_ = data_source;
     user_ = user;
     password_ = password;
+    // The new database reads the user's views.
+    return std::make_unique<ora_database>(data_source_);
 }
 
 void ora_engine::check_err(int status) {

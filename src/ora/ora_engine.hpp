@@ -8,9 +8,11 @@
 // text and attribute text goes to OCI as UTF-16 with its length in bytes.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "ora/ora_database.hpp"
 #include "tk/tk_singleton.hpp"
 
 // Opaque OCI handles; their calls and constants stay inside this folder (ora_oci.hpp).
@@ -33,12 +35,14 @@ class ora_engine : public tk_singleton<ora_engine> {
     void initialize();
 
     // Connects to host:port/service, or, when host and port are both empty, to `service` taken
-    // as a net service name or a full connect descriptor.
-    void open_db(std::u16string_view host, std::u16string_view user, std::u16string_view password,
-                 std::u16string_view port, std::u16string_view service);
+    // as a net service name or a full connect descriptor. The database of the new session
+    // belongs to the caller.
+    std::unique_ptr<ora_database> open_db(std::u16string_view host, std::u16string_view user,
+                                          std::u16string_view password, std::u16string_view port,
+                                          std::u16string_view service);
     // Attaches to the data source and begins the session; a second call detaches first.
-    void open_db(std::u16string_view data_source, std::u16string_view user,
-                 std::u16string_view password);
+    std::unique_ptr<ora_database> open_db(std::u16string_view data_source, std::u16string_view user,
+                                          std::u16string_view password);
 
     // The data source the five-value open_db connects to.
     static std::u16string make_data_source(std::u16string_view host, std::u16string_view port,

@@ -72,6 +72,7 @@ bool resolve_all(void* library, ora_oci_functions& f, std::string& error) {
            resolve(library, "OCIBindDynamic", f.bind_dynamic, error) &&
            resolve(library, "OCILobWrite", f.lob_write, error) &&
            resolve(library, "OCILobRead", f.lob_read, error) &&
+           resolve(library, "OCILobCharSetForm", f.lob_char_set_form, error) &&
            resolve(library, "OCIDateTimeGetDate", f.date_time_get_date, error) &&
            resolve(library, "OCIDateTimeGetTime", f.date_time_get_time, error);
 }

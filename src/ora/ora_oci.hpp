@@ -115,12 +115,15 @@ inline constexpr ub2 SQLT_BIN = 23;
 inline constexpr ub2 SQLT_LBI = 24;
 inline constexpr ub2 SQLT_AFC = 96;
 inline constexpr ub2 SQLT_RDD = 104;
+inline constexpr ub2 SQLT_LAB = 105;
 inline constexpr ub2 SQLT_CLOB = 112;
 inline constexpr ub2 SQLT_BLOB = 113;
 inline constexpr ub2 SQLT_BFILEE = 114;
 inline constexpr ub2 SQLT_DATE = 184;
 inline constexpr ub2 SQLT_TIMESTAMP = 187;
 inline constexpr ub2 SQLT_TIMESTAMP_TZ = 188;
+inline constexpr ub2 SQLT_INTERVAL_YM = 189;
+inline constexpr ub2 SQLT_INTERVAL_DS = 190;
 inline constexpr ub2 SQLT_TIMESTAMP_LTZ = 232;
 
 // Callbacks of a dynamic bind.
@@ -184,6 +187,8 @@ using OCILobWrite_fn = sword (*)(OCISvcCtx* svchp, OCIError* errhp, OCILobLocato
 using OCILobRead_fn = sword (*)(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                                 ub4 offset, void* bufp, ub4 bufl, void* ctxp,
                                 OCICallbackLobRead cbfp, ub2 csid, ub1 csfrm);
+using OCILobCharSetForm_fn = sword (*)(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locp,
+                                       ub1* csfrm);
 using OCIDateTimeGetDate_fn = sword (*)(void* hndl, OCIError* err, const OCIDateTime* date, sb2* yr,
                                         ub1* mnth, ub1* dy);
 using OCIDateTimeGetTime_fn = sword (*)(void* hndl, OCIError* err, OCIDateTime* datetime, ub1* hr,
@@ -215,6 +220,7 @@ struct ora_oci_functions {
     OCIBindDynamic_fn bind_dynamic = nullptr;
     OCILobWrite_fn lob_write = nullptr;
     OCILobRead_fn lob_read = nullptr;
+    OCILobCharSetForm_fn lob_char_set_form = nullptr;
     OCIDateTimeGetDate_fn date_time_get_date = nullptr;
     OCIDateTimeGetTime_fn date_time_get_time = nullptr;
 };

@@ -1,0 +1,396 @@
+#include "ora/ora_table.hpp"
+
+#include <set>
+
+#include "ora/ora_database.hpp"
+#include "ora/ora_engine.hpp"
+#include "ora/ora_oci.hpp"
+#include "ora/ora_util.hpp"
+#include "tk/tk_exception.hpp"
+#include "tk/tk_log.hpp"
+#include "tk/tk_wstring.hpp"
+
+namespace {
+
+constexpr uint32_t release_8 = 0x80000;
+
+// The text of a catalogue field, empty for NULL.
+const std::u16string& text_of(const udb_record& row, size_t i) {
+    static const std::u16string none;
+    const udb_field& field = row.field(i);
+    return field.vt() == VT_BSTR ? field.wstring() : none;
+}
+
+bool is_catalogue_blank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// A plain decimal number: sign, digits with at most one point, optional exponent.
+bool is_number_text(std::u16string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        ++i;
+    }
+    size_t digits = 0;
+    bool b_point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] >= u'0' && text[i] <= u'9') {
+            ++digits;
+        } else if (text[i] == u'.' && !b_point) {
+            b_point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+            ++i;
+        }
+        size_t exponent_digits = 0;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+            ++i;
+            ++exponent_digits;
+        }
+        if (exponent_digits == 0) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
+}  // namespace
+
+ora_table::ora_table(ora_database& database, std::u16string table_name, uint32_t open_mode)
+    : ora_query_results(std::move(table_name), std::u16string(), open_mode),
+      relationships(database.relationships),
+      database_(database) {
+    TK_LOGW(2, u"ora_table::ora_table(%s)", name.c_str());
+    init_schema();
+    if (schema.empty()) {
+        TK_LOG(2, "Empty table");
+        return;
+    }
+    init_indexes();
+    records_cnt = ora_engine::instance().get_records_cnt(name, false);
+    TK_LOG(2, "Got %d records", static_cast<int>(records_cnt));
+}
+
+std::u16string ora_table::table_condition() const {
+    return u"table_name = '" + name + u"'";
+}
+
+uint32_t ora_table::get_columns_cnt() {
+    TK_TRACE("ora_table::get_columns_cnt");
+    const std::u16string sql = u"SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE " + table_condition();
+    TK_TRACEW(u"Query=%s", sql.c_str());
+    ora_engine& engine = ora_engine::instance();
+    ora_stmt stmt;
+    stmt.prepare(sql);
+    int32_t count = 0;
+    OCIDefine* define = nullptr;
+    engine.check_err(ora_oci().define_by_pos(stmt.handle(), &define, engine.err(), 1, &count,
+                                             sizeof count, SQLT_INT, nullptr, nullptr, nullptr,
+                                             OCI_DEFAULT));
+    stmt.execute(1);
+    TK_LOG(2, "Got %d columns", count);
+    return count > 0 ? static_cast<uint32_t>(count) : 0u;
+}
+
+std::u16string ora_table::get_safe_select_query(uint32_t& column_count) {
+    TK_LOG(2, "ora_table::get_safe_select_query");
+    ora_query_results rows(u"USER_TAB_COLUMNS", std::u16string());
+    rows.initialize(
+        0, u"SELECT COLUMN_NAME, DATA_TYPE FROM USER_TAB_COLUMNS WHERE " + table_condition());
+    const auto& native = ora_native_types();
+    std::u16string kept;
+    bool b_dropped = false;
+    while (!rows.is_eof()) {
+        const udb_record* row = rows.get_item();
+        if (row == nullptr) {
+            break;
+        }
+        const std::u16string& column = text_of(*row, 0);
+        const std::u16string& type = text_of(*row, 1);
+        TK_TRACEW(u"GOT field '%s' with type '%s'", column.c_str(), type.c_str());
+        if (native.find(type) != native.end()) {
+            TK_TRACEW(u"Type '%s' is found in native types", type.c_str());
+            if (!kept.empty()) {
+                kept += u',';
+            }
+            kept += ora_engine::get_safe_name(column);
+            continue;
+        }
+        TK_LOGW(3, u"Table '%s': column '%s' has unsupported type '%s', skip it", name.c_str(),
+                column.c_str(), type.c_str());
+        b_dropped = true;
+        if (column_count > 0) {
+            --column_count;
+        }
+    }
+    if (!b_dropped) {
+        return u"SELECT * FROM " + ora_engine::get_safe_name(name);
+    }
+    return u"SELECT " + kept + u" FROM " + ora_engine::get_safe_name(name);
+}
+
+void ora_table::init_schema() {
+    TK_LOG(2, "ora_table::init_schema");
+    uint32_t count = get_columns_cnt();
+    const std::u16string select = get_safe_select_query(count);
+    if (count == 0) {
+        return;  // no table of that name, or no column this program can read
+    }
+    TK_TRACE("Right before extract DB structure");
+    initialize(count, select);
+    for (const std::unique_ptr<ora_type>& column : columns()) {
+        schema.add_owned(column->get_ftd());
+    }
+
+    ora_query_results rows(u"USER_TAB_COLUMNS", std::u16string());
+    rows.initialize(0, u"select COLUMN_NAME, DATA_DEFAULT, DATA_TYPE from USER_TAB_COLUMNS where " +
+                           table_condition());
+    while (!rows.is_eof()) {
+        const udb_record* row = rows.get_item();
+        if (row == nullptr) {
+            break;
+        }
+        const std::u16string& column = text_of(*row, 0);
+        TK_TRACEW(u"Got field '%s'", column.c_str());
+        const int32_t eye = schema.get_field_idx(column);
+        if (eye < 0) {
+            TK_LOG(2, "Field not found in schema");
+            continue;
+        }
+        t_ftd& ftd = schema.column(static_cast<size_t>(eye));
+        ora_type& object = *columns()[static_cast<size_t>(eye)];
+        const std::u16string& default_text = text_of(*row, 1);
+        if (!default_text.empty()) {
+            TK_TRACE("field size=%d", static_cast<int>(ftd.size));
+            TK_TRACEW(u"Got default string: %s (eye=%d, type=%d)", default_text.c_str(), eye,
+                      ftd.vartype);
+            ftd.default_value = get_def_value(ftd.vartype, default_text);
+            TK_TRACEW(u"Got default variant: %s", ftd.default_value.to_wstring().c_str());
+        }
+        const std::u16string& type = text_of(*row, 2);
+        if (type == u"NVARCHAR2" || type == u"NCHAR") {
+            TK_TRACE("Tuning field size for NCHAR/NVARCHAR (eye=%d)", eye);
+            // The describe gives bytes of AL16UTF16: two per character.
+            const uint32_t bytes = object.data_size != 0 ? object.data_size : ftd.size;
+            object.data_size = bytes / 2;
+            ftd.size = bytes / 2;
+            TK_TRACE("New field size=%d", static_cast<int>(ftd.size));
+        } else if (type == u"LONG") {
+            ftd.size = 0;
+            ftd.native_type = u"LONG";
+        }
+    }
+}
+
+ole_variant ora_table::get_def_value(VARTYPE vartype, std::u16string_view source) {
+    TK_TRACEW(u"ora_table::get_def_value(type=0x%08X, src=%s)", static_cast<unsigned>(vartype),
+              std::u16string(source).c_str());
+    // The catalogue keeps the default as written in the DDL, with the blanks and line break
+    // that followed it ("'abc' ", "0\n"); they are not part of the value.
+    size_t begin = 0;
+    size_t end = source.size();
+    while (begin < end && is_catalogue_blank(source[begin])) {
+        ++begin;
+    }
+    while (end > begin && is_catalogue_blank(source[end - 1])) {
+        --end;
+    }
+    std::u16string text(source.substr(begin, end - begin));
+    bool b_quoted = false;
+    if (text.size() >= 2 && text.front() == u'\'' && text.back() == u'\'') {
+        TK_TRACE("Removing quotes");
+        text = text.substr(1, text.size() - 2);
+        b_quoted = true;
+        TK_TRACEW(u"After removing quotes: %s", text.c_str());
+    }
+    if (vartype == VT_BSTR && !b_quoted) {
+        TK_TRACE("Incorrect/empty/null default value for VT_BSTR");
+        return ole_variant();
+    }
+    if (vartype == VT_DATE) {
+        return ole_variant();
+    }
+    text = tk_wstring::replace_all(std::move(text), u"''", u"'");
+    if (t_ftd::is_numeric_type(vartype) && !is_number_text(text)) {
+        // An expression (SYSDATE, a function call) or NULL: the number parser would read it as
+        // 0 and invent a default.
+        return ole_variant();
+    }
+    try {
+        return ole_variant::from_wstring(text, vartype);
+    } catch (const tk_exception&) {
+        return ole_variant();
+    }
+}
+
+void ora_table::init_indexes() {
+    TK_LOG(2, "ora_table::init_indexes");
+    // Primary key.
+    udb_index primary;
+    {
+        ora_query_results rows(u"PK", std::u16string());
+        rows.initialize(
+            0,
+            u"SELECT a.constraint_name, a.column_name FROM user_cons_columns a, "
+            u"user_constraints b WHERE a.table_name='" +
+                name +
+                u"' AND a.constraint_name=b.constraint_name AND b.constraint_type='P' ORDER "
+                u"BY a.constraint_name, a.position");
+        while (!rows.is_eof()) {
+            const udb_record* row = rows.get_item();
+            if (row == nullptr) {
+                break;
+            }
+            const std::u16string& constraint = text_of(*row, 0);
+            const std::u16string& column = text_of(*row, 1);
+            TK_TRACEW(u"Got primary key '%s'", constraint.c_str());
+            primary.name = constraint;
+            primary.b_primary = true;
+            primary.b_unique = true;
+            if (!schema.find_field(column)) {
+                TK_LOGW(2, u"PK field '%s' not found - skip it", column.c_str());
+                continue;
+            }
+            primary.fields.push_back(column);
+        }
+    }
+    if (!primary.name.empty()) {
+        add_index(primary);
+    }
+
+    // Indexes, grouped by name.
+    {
+        std::u16string sql =
+            u"SELECT user_indexes.index_name, user_indexes.uniqueness, "
+            u"user_ind_columns.column_name FROM user_ind_columns, user_indexes where "
+            u"user_ind_columns.table_name = '" +
+            name + u"'";
+        if (database_.server_version() >= release_8) {
+            sql += u" AND user_indexes.generated='N'";
+        }
+        sql +=
+            u" AND user_ind_columns.index_name = user_indexes.index_name AND "
+            u"user_ind_columns.table_name = user_indexes.table_name ORDER BY "
+            u"user_indexes.index_name, user_ind_columns.column_position";
+        ora_query_results rows(u"INDEXES", std::u16string());
+        rows.initialize(0, sql);
+        udb_index index;
+        auto flush = [&] {
+            if (index.name.empty()) {
+                return;
+            }
+            if (!indexes.is_acceptable_name(index.name)) {
+                TK_TRACE("Skip Primary Key DoubleInitialization");
+            } else {
+                add_index(index);
+            }
+            index = udb_index();
+        };
+        while (!rows.is_eof()) {
+            const udb_record* row = rows.get_item();
+            if (row == nullptr) {
+                break;
+            }
+            const std::u16string& index_name = text_of(*row, 0);
+            const std::u16string& column = text_of(*row, 2);
+            if (index_name != index.name) {
+                flush();
+                index.name = index_name;
+                index.b_unique = text_of(*row, 1) == u"UNIQUE";
+                TK_TRACEW(u"Got index '%s' (unique=%d)", index_name.c_str(),
+                          index.b_unique ? 1 : 0);
+            }
+            if (!schema.find_field(column)) {
+                TK_TRACEW(u"Index field '%s' not found - skip it", column.c_str());
+                continue;
+            }
+            index.fields.push_back(column);
+        }
+        flush();
+    }
+
+    // Foreign keys of other tables that point at the primary key.
+    if (primary.name.empty()) {
+        return;
+    }
+    const std::u16string condition = u"R_CONSTRAINT_NAME='" + primary.name + u"'";
+    ora_engine& engine = ora_engine::instance();
+    int32_t count = 0;
+    {
+        ora_stmt stmt;
+        stmt.prepare(u"select count(*) from USER_CONSTRAINTS where " + condition +
+                     u" and CONSTRAINT_TYPE='R'");
+        OCIDefine* define = nullptr;
+        engine.check_err(ora_oci().define_by_pos(stmt.handle(), &define, engine.err(), 1, &count,
+                                                 sizeof count, SQLT_INT, nullptr, nullptr, nullptr,
+                                                 OCI_DEFAULT));
+        stmt.execute(1);
+    }
+    if (count == 0) {
+        TK_LOG(2, "No foreign keys found");
+        return;
+    }
+    ora_query_results rows(u"FK", std::u16string());
+    rows.initialize(0,
+                    u"select a.TABLE_NAME,a.CONSTRAINT_NAME,a.DELETE_RULE,b.COLUMN_NAME FROM "
+                    u"USER_CONSTRAINTS a, USER_CONS_COLUMNS b WHERE "
+                    u"a.CONSTRAINT_NAME=b.CONSTRAINT_NAME and a.CONSTRAINT_TYPE='R' and a." +
+                        condition);
+    std::set<std::u16string> read_now;  // keys met in this reading, whose columns grow
+    while (!rows.is_eof()) {
+        const udb_record* row = rows.get_item();
+        if (row == nullptr) {
+            break;
+        }
+        const std::u16string& child = text_of(*row, 0);
+        const std::u16string& constraint = text_of(*row, 1);
+        const std::u16string& rule = text_of(*row, 2);
+        const std::u16string& column = text_of(*row, 3);
+        TK_TRACEW(u"GOT FK: %s,%s,%s,%s", child.c_str(), constraint.c_str(), rule.c_str(),
+                  column.c_str());
+        if (read_now.count(constraint) != 0) {
+            relationships.get_index(constraint).fields.push_back(column);
+            continue;
+        }
+        if (!relationships.is_acceptable_name(constraint)) {
+            continue;  // recorded when the table was opened before
+        }
+        read_now.insert(constraint);
+        udb_relationship key;
+        key.name = constraint;
+        key.table = child;
+        key.ref_table = name;
+        key.on_delete = rule.empty() ? std::u16string() : u"ON DELETE " + rule;
+        key.fields.push_back(column);
+        key.ref_fields = primary.fields;
+        relationships.append(std::move(key));
+    }
+}
+
+bool ora_table::is_eof() {
+    TK_TRACE("ora_table::is_eof(%d,%d)", static_cast<int>(current_row),
+             static_cast<int>(records_cnt));
+    if (current_row >= records_cnt) {
+        return true;
+    }
+    if (!b_fetched_) {
+        TK_TRACE("Step #1");
+        b_fetched_ = fetch();
+        TK_TRACE("Step #2");
+    }
+    // Rows deleted since the count end the table early.
+    return !b_fetched_;
+}
+
+void ora_table::next() {
+    TK_TRACE("ora_table::next");
+    ++current_row;
+}
