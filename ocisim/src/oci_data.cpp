@@ -105,11 +105,17 @@ Value decode_client_value(const OCIEnv* env, ub2 dty, const void* data, size_t l
         case 21:
         case 22:
         case 100:
-        case 101:
-            if (len == sizeof(float)) {
-                return Value::of_number(Decimal::from_double(load<float>(data)));
+        case 101: {
+            double x = len == sizeof(float) ? load<float>(data) : load<double>(data);
+            // NUMBER has no NaN; an infinity is a magnitude past its range.
+            if (std::isnan(x)) {
+                throw ora(1722);
             }
-            return Value::of_number(Decimal::from_double(load<double>(data)));
+            if (std::isinf(x)) {
+                throw ora(1426);
+            }
+            return Value::of_number(Decimal::from_double(x));
+        }
         case SQLT_NUM:
         case SQLT_VNU: {
             // VARNUM carries its length in the first byte.

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <limits>
 
 #include "fixture.h"
 
@@ -212,4 +213,19 @@ TEST_F(Numbers, IntegerDefinesRefuseValuesTheyCannotHold) {
     ok("UPDATE N SET C = C + 1 WHERE ID = 2");
     EXPECT_EQ(fetch(2, &big, 8, oci::SQLT_INT), oci::ERROR);
     EXPECT_EQ(db().code(), 1455);
+}
+
+TEST_F(Numbers, DoubleBindsOutsideTheNumberRangeAreRefused) {
+    auto insert = [&](double x) {
+        EXPECT_EQ(db().prepare("INSERT INTO N (C) VALUES (:1)"), oci::SUCCESS);
+        void* b = nullptr;
+        a.BindByPos(db().stmt, &b, db().err, 1, &x, sizeof x, oci::SQLT_FLT, nullptr, nullptr,
+                    nullptr, 0, nullptr, oci::DEFAULT);
+        return db().execute(1) == oci::SUCCESS ? 0 : db().code();
+    };
+    EXPECT_EQ(insert(1e300), 1426);
+    EXPECT_EQ(insert(-std::numeric_limits<double>::infinity()), 1426);
+    EXPECT_EQ(insert(std::numeric_limits<double>::quiet_NaN()), 1722);
+    EXPECT_EQ(insert(0.1), 0);
+    EXPECT_EQ(db().rows("SELECT C FROM N"), (Rows{{".1"}}));
 }
