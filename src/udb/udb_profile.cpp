@@ -119,12 +119,46 @@ bool is_valid_utf16(std::u16string_view text) {
     return true;
 }
 
-void append_line(std::string& out, std::u16string_view line) {
+// Appends the line in UTF-8 with its CR LF; false when it is longer than a profile line may be.
+bool append_line(std::string& out, std::u16string_view line) {
     if (!is_valid_utf16(line)) {
         throw tk_exception_ex("Cannot convert to UTF8 string: ", 0, EILSEQ, std::strerror(EILSEQ));
     }
+    const size_t start = out.size();
     out += tk_to_utf8(line);
+    const bool b_fits = out.size() - start <= udb_profile::max_line_bytes;
     out += "\r\n";
+    return b_fits;
+}
+
+bool has_line_break(std::u16string_view text) {
+    return text.find_first_of(u"\r\n") != std::u16string_view::npos;
+}
+
+// Whether the trimmed line would be taken for a section header.
+bool looks_like_header(std::u16string_view line) {
+    const std::u16string trimmed = tk_trim(line);
+    return trimmed.size() >= 2 && trimmed.front() == u'[' && trimmed.back() == u']';
+}
+
+// Whether a key line reads back as this key and value: the reader trims the key, cuts at the
+// first "=", and removes the line's trailing blanks.
+bool key_reads_back(std::u16string_view key, std::u16string_view value, bool b_bare) {
+    if (has_line_break(key) || has_line_break(value) ||
+        key.find(u'=') != std::u16string_view::npos || tk_trim(key).size() != key.size() ||
+        (!value.empty() && value.back() == u' ')) {
+        return false;
+    }
+    if (b_bare) {
+        return !key.empty() && !looks_like_header(key);
+    }
+    return !looks_like_header(std::u16string(key) + u"=" + std::u16string(value));
+}
+
+// Whether a list line reads back as a list line (its blanks at both ends are not kept).
+bool list_line_reads_back(std::u16string_view line) {
+    return !has_line_break(line) && line.find(u'=') == std::u16string_view::npos &&
+           !tk_trim(line).empty() && !looks_like_header(line);
 }
 
 }  // namespace
@@ -197,24 +231,37 @@ bool udb_profile::store(const std::u16string& path) const {
     TK_LOG(2, "udb_profile::store)");
     const std::string file = tk_w2a(path);
 
+    // Every line is checked to read back as written: a profile that loads differently, or not
+    // at all, is not written.
     std::string out;
+    bool b_ok = true;
     for (const auto& [name, keys] : sections_) {
-        append_line(out, u"[" + name + u"]");
+        b_ok = append_line(out, u"[" + name + u"]") && !has_line_break(name) && b_ok;
         const bool b_bare_keys = name == selected_tables;
         for (const auto& [key, value] : keys) {
-            if (b_bare_keys && value.empty()) {
-                append_line(out, key);
-            } else {
-                append_line(out, key + u"=" + value);
+            const bool b_bare = b_bare_keys && value.empty();
+            const bool b_fits =
+                b_bare ? append_line(out, key) : append_line(out, key + u"=" + value);
+            if (!b_fits || !key_reads_back(key, value, b_bare)) {
+                TK_LOGW(2, u"Profile key cannot be stored as it is: [%s] %s", name.c_str(),
+                        key.c_str());
+                b_ok = false;
             }
         }
         out += "\r\n";
     }
     for (const auto& [name, lines] : lists_) {
-        append_line(out, u"[" + name + u"]");
+        b_ok = append_line(out, u"[" + name + u"]") && !has_line_break(name) && b_ok;
         for (const auto& line : lines) {
-            append_line(out, line);
+            if (!append_line(out, line) || !list_line_reads_back(line)) {
+                TK_LOGW(2, u"Profile line cannot be stored as it is: [%s] %s", name.c_str(),
+                        line.c_str());
+                b_ok = false;
+            }
         }
+    }
+    if (!b_ok) {
+        return false;
     }
 
     // The new text goes to a temporary file beside the target, created with mode 0600, and

@@ -29,8 +29,10 @@ class udb_profile {
     // list line comes before the first section header (reading stops there).
     bool load(const std::u16string& path);
     // Writes every section (replacing the file through a temporary file and a rename). Answers
-    // false when the file cannot be written; a text that is not valid UTF-16 raises
-    // "Cannot convert to UTF8 string: ...".
+    // false, leaving the file as it was, when the file cannot be written or when a line would
+    // not load back as written (a line break in a text, a line over 4095 bytes, "=" in a key or
+    // in a list line, blanks at the ends of a key or the end of a value, a line that reads as a
+    // section header). A text that is not valid UTF-16 raises "Cannot convert to UTF8 string: ...".
     bool store(const std::u16string& path) const;
 
     // A key already in the section keeps its value (the first value set wins).
