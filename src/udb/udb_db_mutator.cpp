@@ -181,7 +181,46 @@ void udb_db_mutator::clear() {
     by_source_.clear();
 }
 
-void udb_db_mutator::store_profile(udb_profile& profile) {
+bool udb_db_mutator::store_profile(udb_profile& profile) {
+    // The reader trims every name and value and splits properties at the first colon: texts
+    // that would come back different are reported, not written altered.
+    bool b_ok = true;
+    const auto check = [&b_ok](std::u16string_view text) {
+        if (tk_trim(text).size() != text.size()) {
+            TK_LOGW(2, u"Type mapping text cannot be stored as it is: '%s'",
+                    std::u16string(text).c_str());
+            b_ok = false;
+        }
+    };
+    const auto check_property = [&](const std::u16string& key, const std::u16string& value) {
+        check(key);
+        check(value);
+        if (key.empty() || key.find(u':') != std::u16string::npos) {
+            TK_LOGW(2, u"Type mapping property name cannot be stored: '%s'", key.c_str());
+            b_ok = false;
+        }
+    };
+    for (const auto& [key, value] : get_properties()) {
+        check_property(key, value);
+    }
+    for (const auto& [name, table] : by_source_) {
+        check(name);
+        check(table->new_name);
+        for (const auto& [column, field] : table->fields()) {
+            check(column);
+            check(field->new_name);
+            check(field->type);
+            check(field->default_value);
+            check(field->character_set);
+        }
+        for (const auto& [key, value] : table->get_properties()) {
+            check_property(key, value);
+        }
+    }
+    if (!b_ok) {
+        return false;
+    }
+
     profile.add_line(section_name, u"database:");
     for (const auto& [key, value] : get_properties()) {
         profile.add_line(section_name, u"  " + key + u": " + value);
@@ -212,6 +251,7 @@ void udb_db_mutator::store_profile(udb_profile& profile) {
             }
         }
     }
+    return true;
 }
 
 bool udb_db_mutator::load_profile(const udb_profile& profile) {

@@ -57,8 +57,10 @@ class udb_db_mutator : public udb_properties {
     const table_map& tables() const noexcept { return by_source_; }
     const table_index& tables_by_destination() const noexcept { return by_destination_; }
 
-    // Writes the mapping as the "Type Mappings" list section of the profile.
-    void store_profile(udb_profile& profile);
+    // Writes the mapping as the "Type Mappings" list section of the profile. Answers false, and
+    // writes nothing, when a name or value would not read back as it is (blanks at its ends, a
+    // property name that is empty or holds ":").
+    bool store_profile(udb_profile& profile);
     // Replaces the mapping with the profile's "Type Mappings" section. Answers false, with the
     // mapping left empty, when a line cannot be read (a number that is not one, a field line
     // outside a table).

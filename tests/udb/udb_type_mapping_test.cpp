@@ -269,7 +269,7 @@ void fill_rich_model(udb_db_mutator& model) {
 std::string save(udb_db_mutator& model, const std::string& path) {
     udb_profile profile;
     profile.set_value(u"Generic settings", u"src", u"/data");
-    model.store_profile(profile);
+    EXPECT_TRUE(model.store_profile(profile));
     EXPECT_TRUE(profile.store(tk_from_utf8(path)));
     return tk_test_folder::read(path);
 }
@@ -286,7 +286,7 @@ TEST(udb_type_mapping_profile, section_lines_as_written) {
     udb_db_mutator model = make_model();
     fill_rich_model(model);
     udb_profile profile;
-    model.store_profile(profile);
+    ASSERT_TRUE(model.store_profile(profile));
     const std::vector<std::u16string> expected = {
         u"database:",
         u"  comment: moved from C:\\dbf",
@@ -397,6 +397,28 @@ TEST(udb_type_mapping_profile, indented_lines_and_names_without_blank_read_back)
     ASSERT_NE(table.find_field(u"c"), nullptr);
     EXPECT_EQ(table.find_field(u"c")->new_name, u"c");
     EXPECT_EQ(table.find_field(u"c")->status, udb_field_mutator::status_deleted);
+}
+
+TEST(udb_type_mapping_profile, texts_that_would_read_back_different_are_not_written) {
+    const auto refused = [](void (*setup)(udb_db_mutator&)) {
+        udb_db_mutator model = make_model();
+        setup(model);
+        udb_profile profile;
+        const bool b_stored = model.store_profile(profile);
+        // Nothing is half written.
+        EXPECT_EQ(profile.get_lines(u"Type Mappings").empty(), !b_stored);
+        return !b_stored;
+    };
+    EXPECT_TRUE(refused([](udb_db_mutator& m) {
+        t_field_description d = description(u"NVARCHAR2(10)", 10);
+        d.default_value = u" padded";
+        m.get_table_mutator(u"t", u"T").update_field(u"c", u"C", d);
+    }));
+    EXPECT_TRUE(refused([](udb_db_mutator& m) { m.get_table_mutator(u"t", u"T "); }));
+    EXPECT_TRUE(refused([](udb_db_mutator& m) { m.get_properties()[u"a:b"] = u"c"; }));
+    EXPECT_TRUE(refused(
+        [](udb_db_mutator& m) { m.get_table_mutator(u"t", u"T").get_properties()[u""] = u"x"; }));
+    EXPECT_FALSE(refused([](udb_db_mutator& m) { m.get_properties()[u"path"] = u"C:\\x"; }));
 }
 
 TEST(udb_type_mapping_profile, empty_sections_and_damaged_lines) {
