@@ -31,11 +31,20 @@ std::string client_clob_text(const LobEncoding& e, const void* buf, size_t bytes
     return std::string(static_cast<const char*>(buf), bytes);
 }
 
+// The buffer's character set form must be the LOB's: SQLCS_NCHAR for an NCLOB, SQLCS_IMPLICIT
+// for a CLOB. Other values (0 among them) are taken as "the LOB's own form".
+bool form_mismatch(const OCILobLocator* locp, ub1 csfrm) {
+    if (!locp->is_clob || (csfrm != SQLCS_IMPLICIT && csfrm != SQLCS_NCHAR)) {
+        return false;
+    }
+    return (csfrm == SQLCS_NCHAR) != locp->national;
+}
+
 }  // namespace
 
 OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                                 ub4 offset, void* bufp, ub4 buflen, ub1 piece, void* /*ctxp*/,
-                                OCICallbackLobWrite /*cbfp*/, ub2 csid, ub1 /*csfrm*/) {
+                                OCICallbackLobWrite /*cbfp*/, ub2 csid, ub1 csfrm) {
     if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
         checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
         return OCI_INVALID_HANDLE;
@@ -48,6 +57,9 @@ OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
     }
     if (!locp->initialised) {
         return fail(errhp, ora(22275));
+    }
+    if (form_mismatch(locp, csfrm)) {
+        return fail(errhp, ora(24806));
     }
     if (piece != OCI_ONE_PIECE) {
         // Streaming writes with pieces are not modelled.
@@ -99,7 +111,7 @@ OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
 
 OCISIM_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                                ub4 offset, void* bufp, ub4 bufl, void* /*ctxp*/,
-                               OCICallbackLobRead /*cbfp*/, ub2 csid, ub1 /*csfrm*/) {
+                               OCICallbackLobRead /*cbfp*/, ub2 csid, ub1 csfrm) {
     if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
         checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
         return OCI_INVALID_HANDLE;
@@ -112,6 +124,9 @@ OCISIM_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
     }
     if (!locp->initialised) {
         return fail(errhp, ora(22275));
+    }
+    if (form_mismatch(locp, csfrm)) {
+        return fail(errhp, ora(24806));
     }
     if (offset == 0) {
         return fail(errhp, ora(24801));

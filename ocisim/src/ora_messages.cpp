@@ -114,6 +114,7 @@ constexpr Message kMessages[] = {
     {24324, "service handle not initialized"},
     {24344, "success with compilation error"},
     {24801, "illegal parameter value in OCI lob function"},
+    {24806, "LOB form mismatch"},
     {28000, "the account is locked"},
     {24334, "no descriptor for this position"},
     {24391, "invalid fetch operation"},

@@ -115,3 +115,38 @@ TEST_F(Lobs, BlobBytes) {
     a.LobCharSetForm(db().env, db().err, blob, &form);
     EXPECT_EQ(form, 0);
 }
+
+TEST_F(Lobs, BufferFormMustMatchTheLobForm) {
+    ASSERT_EQ(db().prepare("SELECT \"MEMO\", \"NOTE\" FROM \"M\" WHERE \"ID\" = 1 FOR UPDATE"),
+              oci::SUCCESS);
+    void* nclob = nullptr;
+    ASSERT_EQ(a.DescriptorAlloc(db().env, &nclob, oci::DTYPE_LOB, 0, nullptr), oci::SUCCESS);
+    void* def = nullptr;
+    a.DefineByPos(db().stmt, &def, db().err, 1, &clob, -1, oci::SQLT_CLOB, &ind[0], nullptr,
+                  nullptr, oci::DEFAULT);
+    a.DefineByPos(db().stmt, &def, db().err, 2, &nclob, -1, oci::SQLT_CLOB, &ind[1], nullptr,
+                  nullptr, oci::DEFAULT);
+    ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+    std::u16string text = u16("Жук");
+    auto write = [&](void* loc, ub1 form) {
+        ub4 amount = static_cast<ub4>(text.size());
+        return a.LobWrite(db().svc, db().err, loc, &amount, 1, text.data(),
+                          static_cast<ub4>(text.size() * 2), oci::ONE_PIECE, nullptr, nullptr, 0,
+                          form);
+    };
+    EXPECT_EQ(write(nclob, oci::SQLCS_IMPLICIT), oci::ERROR);
+    EXPECT_EQ(db().text(), "ORA-24806: LOB form mismatch");
+    EXPECT_EQ(write(clob, oci::SQLCS_NCHAR), oci::ERROR);
+    EXPECT_EQ(db().code(), 24806);
+    ASSERT_EQ(write(nclob, oci::SQLCS_NCHAR), oci::SUCCESS) << db().text();
+    char16_t back[8] = {};
+    ub4 got = 0;
+    EXPECT_EQ(a.LobRead(db().svc, db().err, nclob, &got, 1, back, sizeof back, nullptr, nullptr, 0,
+                        oci::SQLCS_IMPLICIT),
+              oci::ERROR);
+    ASSERT_EQ(a.LobRead(db().svc, db().err, nclob, &got, 1, back, sizeof back, nullptr, nullptr, 0,
+                        oci::SQLCS_NCHAR),
+              oci::SUCCESS);
+    EXPECT_EQ(u8(back, got), "Жук");
+    a.DescriptorFree(nclob, oci::DTYPE_LOB);
+}
