@@ -31,6 +31,11 @@ std::unique_ptr<ora_type> ora_query_results::gen_co_by_type(uint16_t type_code, 
         case SQLT_FLT:
         case SQLT_VNU:
         case SQLT_PDN:
+        // BINARY_FLOAT and BINARY_DOUBLE: also received as text, so their values are kept.
+        case 21:
+        case 22:
+        case 100:
+        case 101:
             return std::make_unique<ora_number>(param);
         case SQLT_LNG:
         case SQLT_LBI:

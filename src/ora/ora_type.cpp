@@ -1,6 +1,7 @@
 #include "ora/ora_type.hpp"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -63,6 +64,42 @@ bool integer_range(VARTYPE vartype, int64_t& min, int64_t& max) {
         default:
             return false;
     }
+}
+
+// Whether the number text needs more than DECIMAL keeps (29 significant digits, 28 decimals);
+// the parser would round such a value without failing.
+bool exceeds_decimal(std::u16string_view text) {
+    long exponent = 0;
+    const size_t e = text.find_first_of(u"eE");
+    if (e != std::u16string_view::npos) {
+        exponent = std::strtol(tk_w2a(text.substr(e + 1)).c_str(), nullptr, 10);
+        text = text.substr(0, e);
+    }
+    long digits = 0;     // digits seen
+    long first = -1;     // index of the first non-zero digit
+    long last = -1;      // index of the last non-zero digit
+    long point_at = -1;  // digits before the point
+    for (const char16_t c : text) {
+        if (c == u'.') {
+            point_at = digits;
+        } else if (c >= u'0' && c <= u'9') {
+            if (c != u'0') {
+                if (first < 0) {
+                    first = digits;
+                }
+                last = digits;
+            }
+            ++digits;
+        }
+    }
+    if (first < 0) {
+        return false;  // zero
+    }
+    if (point_at < 0) {
+        point_at = digits;
+    }
+    const long decimals = (last + 1 - point_at) - exponent;
+    return last - first + 1 > 29 || decimals > 28;
 }
 
 }  // namespace
@@ -141,7 +178,7 @@ ole_variant ora_number::to_variant() {
     if (integer_range(vartype_, min, max) || vartype_ == VT_DECIMAL) {
         // Read exactly: a value the refined kind cannot hold must not come back changed.
         ole_decimal dec;
-        if (ole_failed(ole_dec_from_str(text, dec))) {
+        if (exceeds_decimal(text) || ole_failed(ole_dec_from_str(text, dec))) {
             throw tk_exception("Column '" + tk_w2a(name) + "': the number " + tk_w2a(text) +
                                    " cannot be read without losing digits",
                                0);

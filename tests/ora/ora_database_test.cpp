@@ -10,6 +10,7 @@
 #include "ora/ora_log_capture.hpp"
 #include "ora/ora_standin_fixture.hpp"
 #include "tk/tk_exception.hpp"
+#include "tk/tk_wstring.hpp"
 
 namespace {
 
@@ -140,4 +141,25 @@ TEST_F(ora_database_test, views_are_read_at_connection_unless_the_flag_says_not)
     EXPECT_TRUE(log.has_line("ora_database::ctor(y)"));
     EXPECT_TRUE(database.views().empty());
     EXPECT_FALSE(log.has_line("Error while extracting views:"));
+}
+
+TEST_F(ora_database_test, the_views_of_the_user_with_their_text) {
+    if (std::system("command -v sqlite3 > /dev/null") != 0) {
+        GTEST_SKIP() << "sqlite3 is needed to give the stand-in a view";
+    }
+    // The stand-in keeps views it cannot create itself in its catalogue tables.
+    const std::string text = "SELECT \"ID\", 'Grüße' AS G FROM ORDERS WHERE ID > 1";
+    const std::string file = std::string(std::getenv("OCISIM_HOME")) + "/db.db";
+    const std::string command =
+        "sqlite3 '" + file +
+        "' \"INSERT INTO ocisim_objects (object_id, owner, name, type, namespace) VALUES "
+        "(990001, '" +
+        user_ + "', 'V_ORDERS', 'VIEW', 'TABLE'); INSERT INTO ocisim_views VALUES (990001, '" +
+        std::string("SELECT \\\"ID\\\", ''Grüße'' AS G FROM ORDERS WHERE ID > 1") + "');\"";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ora_database database(u"again");
+    ASSERT_EQ(database.views().size(), 1u);
+    EXPECT_EQ(database.views()[0].first, u"V_ORDERS");
+    EXPECT_EQ(database.views()[0].second, tk_a2w(text));
+    EXPECT_EQ(database.view_names(), strings{u"V_ORDERS"});
 }

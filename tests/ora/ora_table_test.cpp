@@ -24,22 +24,23 @@ class ora_table_test : public ora_standin_test {
     }
 
     // Writes a LOB of the row the SELECT ... FOR UPDATE finds, as a loader does, and commits.
-    void write_lob(const std::u16string& select, ub2 type, const void* data, ub4 amount,
-                   ub4 bytes) {
+    void write_lob(const std::u16string& select, ub2 type, const void* data, ub4 amount, ub4 bytes,
+                   ub1 form = SQLCS_IMPLICIT) {
         const ora_oci_functions& oci = ora_oci();
         ora_stmt stmt;
         stmt.prepare(select);
         void* locator = nullptr;
         ASSERT_EQ(oci.descriptor_alloc(engine_->env(), &locator, OCI_DTYPE_LOB, 0, nullptr), 0);
+        const std::unique_ptr<void, void (*)(void*)> owner(
+            locator, [](void* p) { ora_oci().descriptor_free(p, OCI_DTYPE_LOB); });
         OCIDefine* define = nullptr;
         engine_->check_err(oci.define_by_pos(stmt.handle(), &define, engine_->err(), 1, &locator,
                                              -1, type, nullptr, nullptr, nullptr, OCI_DEFAULT));
         stmt.execute(1);
         engine_->check_err(oci.lob_write(
             engine_->svc(), engine_->err(), static_cast<OCILobLocator*>(locator), &amount, 1,
-            const_cast<void*>(data), bytes, OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT));
+            const_cast<void*>(data), bytes, OCI_ONE_PIECE, nullptr, nullptr, 0, form));
         engine_->check_err(oci.trans_commit(engine_->svc(), engine_->err(), OCI_DEFAULT));
-        oci.descriptor_free(locator, OCI_DTYPE_LOB);
     }
 
     static const t_ftd& column(const ora_table& table, const char16_t* name) {
@@ -290,7 +291,8 @@ TEST_F(ora_table_test, large_objects_and_long_read_back_whole) {
               static_cast<ub4>(bytes.size()), static_cast<ub4>(bytes.size()));
     const std::u16string national = u"Ελληνικά ✓";
     write_lob(u"SELECT NT FROM DOCS WHERE ID = 1 FOR UPDATE", SQLT_CLOB, national.data(),
-              static_cast<ub4>(national.size()), static_cast<ub4>(national.size() * 2));
+              static_cast<ub4>(national.size()), static_cast<ub4>(national.size() * 2),
+              SQLCS_NCHAR);
     const std::u16string long_text = std::u16string(1000, u'ü') + std::u16string(1900, u'x');
     sql(u"INSERT INTO NOTES (ID, L) VALUES (1, '" + long_text + u"')");
 
@@ -360,4 +362,26 @@ TEST_F(ora_table_test, free_selects_and_their_misuse) {
     EXPECT_EQ(
         catch_ora_error([&] { db_->get_table(u"BAD", u"SELECT NOPE FROM T", 0); }).ora_number(),
         904);
+}
+
+TEST_F(ora_table_test, a_number_decimal_cannot_hold_raises_instead_of_rounding) {
+    sql(u"CREATE TABLE TINYNUMS (ID NUMBER(5), X NUMBER(38,30))");
+    sql(u"INSERT INTO TINYNUMS VALUES (1, 0.25)");
+    sql(u"INSERT INTO TINYNUMS VALUES (2, 0.000000000000000000000000000001)");
+    const std::unique_ptr<ora_table> table = open(u"TINYNUMS");
+    EXPECT_EQ(table->schema.column(1).vartype, VT_DECIMAL);
+    ASSERT_FALSE(table->is_eof());
+    EXPECT_EQ(ole_dec_to_string(table->get_item()->field(1).dec()), "0.25");
+    table->next();
+    ASSERT_FALSE(table->is_eof());
+    // Thirty decimals would come back as 0.
+    try {
+        table->get_item();
+        ADD_FAILURE() << "no exception";
+    } catch (const ora_exception&) {
+        ADD_FAILURE() << "not a server error";
+    } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level, 0);
+        EXPECT_NE(e.message.find("Column 'X'"), std::string::npos) << e.message;
+    }
 }
