@@ -163,3 +163,25 @@ TEST_F(ora_database_test, the_views_of_the_user_with_their_text) {
     EXPECT_EQ(database.views()[0].second, tk_a2w(text));
     EXPECT_EQ(database.view_names(), strings{u"V_ORDERS"});
 }
+
+TEST_F(ora_database_test, a_long_national_name_fits_the_rules_but_not_an_old_server) {
+    // Thirty characters of two UTF-8 bytes each: the rules count characters, servers before
+    // 12.2 count 30 bytes. The refusal reaches the caller; nothing is created under another name.
+    const std::u16string name(30, u'Ü');
+    EXPECT_TRUE(ora_validator().is_acceptable(name));
+    sql(u"CREATE TABLE \"" + name + u"\" (ID NUMBER)");
+    EXPECT_EQ(db_->get_tables(), strings{name});
+
+    admin("create-service OLD --release 11g");
+    admin("create-user OLD " + user_ + " pw");
+    const std::unique_ptr<ora_database> old =
+        engine_->open_db(u"localhost", wide(user_), u"pw", u"1521", u"OLD");
+    EXPECT_EQ(old->server_version(), 0x0B0200u);
+    EXPECT_EQ(catch_ora_error([&] {
+                  old->query(u"CREATE TABLE \"" + name + u"\" (ID NUMBER)");
+              }).ora_number(),
+              972);
+    EXPECT_TRUE(old->get_tables().empty());
+    old->query(u"CREATE TABLE \"" + name.substr(0, 15) + u"\" (ID NUMBER)");
+    EXPECT_EQ(old->get_tables(), strings{name.substr(0, 15)});
+}
