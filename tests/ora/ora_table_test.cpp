@@ -11,6 +11,7 @@
 #include "ora/ora_standin_fixture.hpp"
 #include "ora/ora_table.hpp"
 #include "tk/tk_exception.hpp"
+#include "tk/tk_wstring.hpp"
 #include "udb/ole_decimal.hpp"
 
 namespace {
@@ -384,4 +385,24 @@ TEST_F(ora_table_test, a_number_decimal_cannot_hold_raises_instead_of_rounding) 
         EXPECT_EQ(e.level, 0);
         EXPECT_NE(e.message.find("Column 'X'"), std::string::npos) << e.message;
     }
+}
+
+TEST_F(ora_table_test, integers_beyond_64_bits_stay_exact_as_decimals) {
+    sql(u"CREATE TABLE WIDE (ID NUMBER(5), BIG NUMBER(20))");
+    sql(u"INSERT INTO WIDE VALUES (1, 18446744073709551616)");
+    sql(u"INSERT INTO WIDE VALUES (2, -42)");
+    std::unique_ptr<udb_recordset> server_text =
+        db_->get_table(u"Q", u"SELECT BIG || '' FROM WIDE ORDER BY ID", 0);
+    const std::u16string expected = text_of(server_text->get_item()->field(0));
+    const std::unique_ptr<ora_table> table = open(u"WIDE");
+    EXPECT_EQ(table->schema.column(1).vartype, VT_I8);
+    ASSERT_FALSE(table->is_eof());
+    const udb_field& big = table->get_item()->field(1);
+    ASSERT_EQ(big.vt(), VT_DECIMAL);
+    EXPECT_EQ(tk_a2w(ole_dec_to_string(big.dec())), expected);
+    table->next();
+    ASSERT_FALSE(table->is_eof());
+    const udb_field& small = table->get_item()->field(1);
+    ASSERT_EQ(small.vt(), VT_I8);
+    EXPECT_EQ(small.i8(), -42);
 }
