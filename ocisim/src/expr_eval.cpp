@@ -283,7 +283,10 @@ ResultColumn Evaluator::type_of(const Expr& e) {
             return rc;
         case ExprKind::String:
             rc.type.kind = e.national ? TypeKind::NChar : TypeKind::Char;
-            rc.type.length = static_cast<int>(e.national ? utf16_length(e.text) : e.text.size());
+            rc.type.length =
+                static_cast<int>(e.national                          ? utf16_length(e.text)
+                                 : session_.settings().single_byte() ? char_count(e.text)
+                                                                     : e.text.size());
             rc.nullable = e.text.empty();
             return rc;
         case ExprKind::Null:
