@@ -38,7 +38,6 @@ TEST(ora_type_mapping_data, every_produced_column_type_has_offered_types) {
                              VT_R8,   VT_CY,  VT_DECIMAL, VT_DATE, VT_BSTR, VT_BLOB};
     const uint32_t sizes[] = {0, 1, 40, ora_max_inline_length, ora_max_inline_length + 1};
     const uint32_t reserved[] = {0, 1, 2, 10, (10u << 8) | 2u, (38u << 8) | 38u};
-    size_t checked = 0;
     for (const VARTYPE kind : kinds) {
         for (const uint32_t size : sizes) {
             for (const uint32_t word : reserved) {
@@ -47,12 +46,10 @@ TEST(ora_type_mapping_data, every_produced_column_type_has_offered_types) {
                     const std::u16string type = get_ora_native_type(column, b_bare);
                     EXPECT_NE(offered(map, type), nullptr)
                         << "no entry for \"" << tk_w2a(type) << "\" (vartype " << kind << ")";
-                    ++checked;
                 }
             }
         }
     }
-    EXPECT_GT(checked, 0u);
 }
 
 TEST(ora_type_mapping_data, every_offered_type_is_known_and_formats_to_an_entry) {
