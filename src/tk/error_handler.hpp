@@ -49,7 +49,6 @@ class error_handler : public tk_singleton<error_handler> {
     std::string build_message(const tk_exception& e) const;
 
     std::string context;
-    uint32_t reserved_ = 0;
     bool b_dont_show = false;
     std::map<uint32_t, int> help_topics_;
     tk_error_converter converter_;
