@@ -136,12 +136,16 @@ udb_table_mutator& udb_db_mutator::get_table_mutator(const std::u16string& table
     return *mutator;
 }
 
-const tk_yaml_config& udb_db_mutator::data_file(
-    const std::string& name, const tk_yaml_config::exclusion_set& exclusions) const {
+const tk_yaml_config& udb_db_mutator::data_file(const std::string& name,
+                                                const tk_yaml_config::exclusion_set& exclusions,
+                                                const char* first_load_line) const {
     // One instance per data file for the whole process, read when first needed.
     static std::map<std::string, tk_yaml_config> instances;
     tk_yaml_config& config = instances[name];
     if (config.empty()) {
+        if (first_load_line != nullptr) {
+            TK_TRACE("%s", first_load_line);
+        }
         bool b_loaded = false;
         try {
             b_loaded = config.load(tk_data_file_path(name), exclusions);
@@ -160,8 +164,7 @@ const tk_yaml_config& udb_db_mutator::data_file(
 const std::vector<std::u16string>& udb_db_mutator::get_mapped_types(
     std::u16string_view type_text) const {
     TK_TRACEW(u"udb_db_mutator<F>::get_mapped_types(%s)", std::u16string(type_text).c_str());
-    TK_TRACE("Gonna load typesmap.cfg");
-    const tk_yaml_config& types = data_file(map_file_, map_exclusions());
+    const tk_yaml_config& types = data_file(map_file_, map_exclusions(), "Gonna load typesmap.cfg");
     if (const auto found = types.find(type_text); found != types.end()) {
         return found->second;
     }

@@ -68,7 +68,8 @@ class udb_db_mutator : public udb_properties {
 
   private:
     const tk_yaml_config& data_file(const std::string& name,
-                                    const tk_yaml_config::exclusion_set& exclusions) const;
+                                    const tk_yaml_config::exclusion_set& exclusions,
+                                    const char* first_load_line = nullptr) const;
 
     std::string map_file_;
     std::string types_file_;
