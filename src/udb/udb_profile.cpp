@@ -17,36 +17,77 @@ namespace {
 
 const std::u16string selected_tables = u"Selected Tables";
 
-// Reads the whole file; false when it cannot be opened or read (a folder included).
-bool read_file(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+// Reads a file line by line, any line end (CR LF, LF, lone CR) accepted, holding no more than a
+// line and a buffer in memory: a wrong file given as a profile is not read whole.
+class line_reader {
+  public:
+    ~line_reader() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
+    // False when the path cannot be opened for reading or is no regular file.
+    bool open(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        return fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
     }
-    out.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) {
+    // The next line without its line end; false at the end of the file. A line longer than
+    // `limit` bytes is an internal error.
+    bool next(std::string& line, size_t limit) {
+        line.clear();
+        for (;;) {
+            if (pos_ == size_ && !fill()) {
+                return !line.empty();
+            }
+            if (b_skip_lf_) {
+                b_skip_lf_ = false;
+                if (buffer_[pos_] == '\n') {
+                    ++pos_;
+                    continue;
+                }
+            }
+            const char* start = buffer_ + pos_;
+            const auto* stop = static_cast<const char*>(std::memchr(start, '\n', size_ - pos_));
+            const size_t scan = stop != nullptr ? static_cast<size_t>(stop - start) : size_ - pos_;
+            if (const auto* cr = static_cast<const char*>(std::memchr(start, '\r', scan))) {
+                stop = cr;
+            }
+            const size_t length =
+                stop != nullptr ? static_cast<size_t>(stop - start) : size_ - pos_;
+            TK_ASSERT(line.size() + length <= limit, "udb_prof.cpp");
+            line.append(start, length);
+            pos_ += length;
+            if (stop != nullptr) {
+                b_skip_lf_ = *stop == '\r';
+                ++pos_;
+                return true;
+            }
+        }
+    }
+
+  private:
+    bool fill() {
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+            if (got < 0 && errno == EINTR) {
                 continue;
             }
-            ::close(fd);
-            return false;
+            if (got < 0) {
+                throw tk_exception_ex("Cannot read the profile: ", 1);
+            }
+            pos_ = 0;
+            size_ = static_cast<size_t>(got);
+            return got > 0;
         }
-        if (got == 0) {
-            break;
-        }
-        out.append(buffer, static_cast<size_t>(got));
     }
-    ::close(fd);
-    return true;
-}
+
+    int fd_ = -1;
+    char buffer_[65536];
+    size_t pos_ = 0;
+    size_t size_ = 0;
+    bool b_skip_lf_ = false;
+};
 
 bool write_all(int fd, const std::string& bytes) {
     size_t done = 0;
@@ -171,28 +212,18 @@ udb_profile::udb_profile() {
 
 bool udb_profile::load(const std::u16string& path) {
     TK_LOGW(2, u"udb_profile::load(%s)", path.c_str());
-    std::string bytes;
-    if (!read_file(tk_w2a(path), bytes)) {
+    line_reader reader;
+    if (!reader.open(tk_w2a(path))) {
         throw tk_exception("Profile does not exist. Please verify the correct path/name was given.",
                            1);
     }
 
     key_map* current = nullptr;
     std::u16string current_name;
-    size_t pos = 0;
+    std::string bytes;
     bool b_first = true;
-    while (pos < bytes.size()) {
-        size_t end = bytes.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            end = bytes.size();
-        }
-        std::string_view raw(bytes.data() + pos, end - pos);
-        // Any line end is accepted: CR LF, LF or a lone CR.
-        pos = end;
-        if (pos < bytes.size()) {
-            pos += (bytes[pos] == '\r' && pos + 1 < bytes.size() && bytes[pos + 1] == '\n') ? 2 : 1;
-        }
-        TK_ASSERT(raw.size() <= max_line_bytes, "udb_prof.cpp");
+    while (reader.next(bytes, max_line_bytes)) {
+        std::string_view raw(bytes);
         // Editors on other systems may start the file with a byte order mark.
         if (b_first && raw.starts_with("\xEF\xBB\xBF")) {
             raw.remove_prefix(3);

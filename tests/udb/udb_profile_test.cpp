@@ -112,6 +112,20 @@ TEST(udb_profile, hand_written_spacing_repeats_and_line_ends) {
     EXPECT_EQ(profile.sections().count(u"Available Queries"), 1u);
 }
 
+TEST(udb_profile, large_file_with_mixed_line_ends_and_no_final_line_end) {
+    tk_test_folder folder;
+    std::string text = "[G]";
+    const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < 3000; ++i) {
+        text += ends[i % 3] + ("k" + std::to_string(i) + "=" + std::string(i % 97, 'v'));
+    }
+    bool b_loaded = false;
+    const udb_profile profile = load_text(folder, text, b_loaded);
+    ASSERT_TRUE(b_loaded);
+    EXPECT_EQ(profile.get_section(u"G").size(), 3000u);
+    EXPECT_EQ(profile.get_value(u"G", u"k2999"), std::u16string(2999 % 97, u'v'));
+}
+
 TEST(udb_profile, lines_before_any_section_end_the_reading_with_false) {
     tk_test_folder folder;
     bool b_loaded = true;
