@@ -4,8 +4,10 @@
 
 #include "ora/ora_engine.hpp"
 #include "ora/ora_exception.hpp"
+#include "ora/ora_indexes_initializer.hpp"
 #include "ora/ora_oci.hpp"
 #include "ora/ora_query_results.hpp"
+#include "ora/ora_schema_initializer.hpp"
 #include "ora/ora_table.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_log.hpp"
@@ -102,10 +104,20 @@ std::vector<std::u16string>& ora_database::get_tables() {
 }
 
 std::unique_ptr<udb_recordset> ora_database::create_table(const std::u16string& table_name,
-                                                          const udb_schema& /*source_schema*/,
-                                                          const udb_indexes& /*source_indexes*/) {
+                                                          const udb_schema& source_schema,
+                                                          const udb_indexes& source_indexes) {
     TK_LOGW(2, u"ora_database::create_table(%s)", table_name.c_str());
-    TK_ASSERT(is_table_exist(table_name), source_tag);
+    if (!is_table_exist(table_name)) {
+        ora_schema_initializer initializer(table_name, b_uppercase, source_schema, source_indexes);
+        initializer.build_schema(*this);
+        if (!source_indexes.empty()) {
+            ora_indexes_initializer indexes(table_name, source_indexes, initializer.schema(),
+                                            initializer.names_map(), index_validator);
+            indexes.build_indexes();
+        }
+        tables.push_back(table_name);
+        names_map.add_fn_map(table_name, initializer.names_map());
+    }
     return get_table(table_name, 2);
 }
 

@@ -20,9 +20,8 @@ class ora_database : public udb_database {
     explicit ora_database(std::u16string data_source, uint32_t flags = 0);
     ~ora_database() override;
 
-    // Opens the table when it exists. Building a missing one (columns, keys, sequence and
-    // trigger) belongs to the table builder, which is not part of this class yet; until then a
-    // missing table is an internal error.
+    // Creates the table when it does not exist (columns, keys, and a sequence with a trigger for
+    // an auto-increment column), then opens it for loading.
     std::unique_ptr<udb_recordset> create_table(const std::u16string& table_name,
                                                 const udb_schema& source_schema,
                                                 const udb_indexes& source_indexes) override;
