@@ -4,15 +4,25 @@
 
 #include "ora/ora_database.hpp"
 #include "ora/ora_engine.hpp"
+#include "ora/ora_exception.hpp"
+#include "ora/ora_get_rowid.hpp"
+#include "ora/ora_lob_insert.hpp"
 #include "ora/ora_oci.hpp"
+#include "ora/ora_schema_initializer.hpp"
 #include "ora/ora_util.hpp"
+#include "ora/ora_validator.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_log.hpp"
 #include "tk/tk_wstring.hpp"
+#include "udb/udb_custom_conversion.hpp"
 
 namespace {
 
 constexpr uint32_t release_8 = 0x80000;
+constexpr const char* source_tag = "ora_tab.cpp";
+constexpr const char* structure_message =
+    "The structure of data source does not conform to the destination table.";
+constexpr double number_limit = 1e126;
 
 // The text of a catalogue field, empty for NULL.
 const std::u16string& text_of(const udb_record& row, size_t i) {
@@ -67,7 +77,8 @@ bool is_number_text(std::u16string_view text) {
 ora_table::ora_table(ora_database& database, std::u16string table_name, uint32_t open_mode)
     : ora_query_results(std::move(table_name), std::u16string(), open_mode),
       relationships(database.relationships),
-      database_(database) {
+      database_(database),
+      rowid_(std::make_unique<ora_get_rowid>()) {
     TK_LOGW(2, u"ora_table::ora_table(%s)", name.c_str());
     init_schema();
     if (schema.empty()) {
@@ -393,4 +404,242 @@ bool ora_table::is_eof() {
 void ora_table::next() {
     TK_TRACE("ora_table::next");
     ++current_row;
+}
+
+ora_table::~ora_table() = default;
+
+const std::vector<std::u16string>& ora_table::oracle_names(const udb_record& record) {
+    bool b_same = source_names_.size() == record.size();
+    for (size_t i = 0; b_same && i < record.size(); ++i) {
+        b_same = source_names_[i] == record[i]->name;
+    }
+    if (b_same) {
+        return oracle_names_;
+    }
+    source_names_.clear();
+    oracle_names_.clear();
+    ora_fn_validator validator(record);
+    for (const udb_field* field : record) {
+        source_names_.push_back(field->name);
+        oracle_names_.push_back(ora_schema_initializer::make_column_name(validator, field->name,
+                                                                         database_.b_uppercase));
+    }
+    return oracle_names_;
+}
+
+bool ora_table::is_primary_key_column(const std::u16string& column) const {
+    return indexes.is_idx_field(column, true);
+}
+
+void ora_table::append_record(udb_record& record) {
+    TK_TRACE("ora_table::append_record");
+    std::u16string& columns = columns_text_;
+    std::u16string& values = values_text_;
+    columns.assign(u"INSERT /*+ APPEND */ INTO \"");
+    columns += name;
+    columns += u"\" (";
+    values.assign(u" VALUES(");
+    const std::vector<std::u16string>& names = oracle_names(record);
+    bool b_first = true;
+    auto add_pair = [&](size_t eye, const std::u16string& column_name, const udb_field& field) {
+        if (!b_first) {
+            columns += u", ";
+            values += u", ";
+        }
+        b_first = false;
+        columns += u'"';
+        columns += column_name;
+        columns += u'"';
+        if (udb_custom_conversion::is_acceptable2(field)) {
+            values += udb_custom_conversion::handle2(field);
+        } else {
+            get_fld_append_wstr(eye, field, values);
+        }
+    };
+    if (schema.size() <= record.size()) {
+        TK_TRACE("Size of schema is less or equal to the size of record");
+        for (size_t eye = 0; eye < schema.size(); ++eye) {
+            const t_ftd& column = schema.column(eye);
+            size_t i = 0;
+            while (i < names.size() && names[i] != column.name) {
+                ++i;
+            }
+            if (i == names.size()) {
+                TK_TRACEW(u"Field %s not found in appending record", column.name.c_str());
+                throw tk_exception(structure_message, 1);
+            }
+            add_pair(eye, column.name, *record[i]);
+        }
+    } else {
+        TK_TRACE("Size of record is less than size of schema");
+        for (size_t i = 0; i < record.size(); ++i) {
+            TK_TRACEW(u"Name=%s, mapped name=%s", record[i]->name.c_str(), names[i].c_str());
+            size_t eye = 0;
+            while (eye < schema.size() && !tk_wstring::iequals(schema.column(eye).name, names[i])) {
+                ++eye;
+            }
+            if (eye == schema.size()) {
+                TK_TRACEW(u"Field %s not found", names[i].c_str());
+                throw tk_exception(structure_message, 1);
+            }
+            // The column's own spelling: the field matched it without regard to case, and the
+            // server compares quoted names exactly.
+            add_pair(eye, schema.column(eye).name, *record[i]);
+        }
+    }
+    columns += u')';
+    columns += values;
+    const std::u16string rowid = rowid_->do_insert(columns);
+    TK_TRACEW(u"GOT ROWID(2): %s", rowid.c_str());
+    {
+        ora_lob_insert lobs(name, schema);
+        if (!lobs.empty()) {
+            lobs.insert(rowid, record);
+            // The LOB writes run in the transaction the next statement would commit; the last
+            // record of a table must not depend on one.
+            ora_engine& engine = ora_engine::instance();
+            engine.check_err(ora_oci().trans_commit(engine.svc(), engine.err(), OCI_DEFAULT));
+        }
+    }
+    ++records_cnt;
+    TK_TRACE("ora_table::append_record - at the END");
+}
+
+void ora_table::get_fld_append_wstr(size_t eye, const udb_field& field, std::u16string& out) {
+    TK_TRACE("ora_table::get_fld_append_wstr");
+    t_ftd& column = schema.column(eye);
+    TK_TRACE("schema[eye]->size=%d", static_cast<int>(column.size));
+    if (column.vartype == VT_R4 || column.vartype == VT_R8) {
+        const VARTYPE kind = field.vt();
+        if (kind != VT_NULL && kind != VT_EMPTY) {
+            const double value = field.to_double();
+            if (!(value >= -number_limit && value <= number_limit)) {
+                TK_TRACE("Number is out of range");
+                if (column.b_not_null) {
+                    const std::u16string literal = make_ora_def_val(&column);
+                    if (!literal.empty()) {
+                        out += literal;
+                        return;
+                    }
+                    // No default to fall back on: NULL, and the column relaxed below.
+                } else {
+                    out += u"NULL";
+                    return;
+                }
+                if (!is_primary_key_column(column.name)) {
+                    TK_TRACE("Put NULL-field");
+                    reset_not_null_flag(eye);
+                }
+                out += u"NULL";
+                return;
+            }
+        }
+    }
+    if (ora_lob_insert::is_lob_column(column)) {
+        TK_TRACE("Got LOB - put placeholder");
+        out += column.vartype == VT_BSTR ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
+        return;
+    }
+    const size_t start = out.size();
+    if (field.vt() != VT_NULL && field.vt() != VT_EMPTY) {
+        // National text: N'...' keeps every character on a server whose database character set
+        // is single-byte, where a plain literal is converted to that set first.
+        const bool b_national = column.vartype == VT_BSTR;
+        if (b_national) {
+            out += u'N';
+        }
+        append_oracle_str(&field, out);
+        const std::u16string_view literal(out.data() + start + (b_national ? 1 : 0),
+                                          out.size() - start - (b_national ? 1 : 0));
+        TK_TRACEW(u"Got field #'%d': '%s' (%d, %d)", static_cast<int>(eye),
+                  std::u16string(literal).c_str(), static_cast<int>(column.vartype),
+                  static_cast<int>(column.size));
+        if (!literal.empty() && literal != u"''" && literal != u"\"\"") {
+            if (b_national && literal.front() != u'\'') {
+                out.erase(start, 1);  // not a quoted text (HEXTORAW of a GUID)
+            }
+            return;
+        }
+        out.resize(start);
+    }
+    if (column.b_not_null && !is_primary_key_column(column.name)) {
+        TK_TRACE("Put NULL-field");
+        reset_not_null_flag(eye);
+    }
+    out += u"NULL";
+}
+
+void ora_table::reset_not_null_flag(size_t eye) {
+    TK_LOG(2, "ora_table::reset_not_null_flag(%d)", static_cast<int>(eye));
+    TK_ASSERT(eye < schema.size(), source_tag);
+    t_ftd& column = schema.column(eye);
+    if (!column.b_not_null) {
+        return;
+    }
+    std::u16string sql = u"ALTER TABLE \"" + name + u"\" MODIFY \"" + column.name + u"\" " +
+                         get_ora_native_type(column, false);
+    const std::u16string default_literal = make_ora_def_val(&column);
+    if (!default_literal.empty() && !ora_lob_insert::is_lob_column(column)) {
+        sql += u" DEFAULT " + default_literal;
+    }
+    sql += u" NULL";
+    TK_LOGW(3, u"Run SQL query: %s\n", sql.c_str());
+    ora_engine::instance().execute(sql, OCI_COMMIT_ON_SUCCESS);
+    column.b_not_null = false;
+}
+
+void ora_table::update(udb_record& record) {
+    TK_TRACE("ora_table::update");
+    if (key_index < 0) {
+        return;
+    }
+    TK_ASSERT(static_cast<size_t>(key_index) < indexes.size(), source_tag);
+    const std::vector<std::u16string>& key = indexes[static_cast<size_t>(key_index)].fields;
+    const std::vector<std::u16string>& names = oracle_names(record);
+    std::u16string assignments;
+    std::u16string conditions;
+    for (size_t i = 0; i < record.size(); ++i) {
+        const std::u16string& column = names[i];
+        TK_TRACEW(u"Got mappend fn: %s", column.c_str());
+        bool b_column = false;
+        for (const t_ftd* ftd : schema) {
+            if (tk_wstring::iequals(ftd->name, column)) {
+                b_column = true;
+                break;
+            }
+        }
+        if (!b_column) {
+            TK_TRACEW(u"Field '%s' is not found in schema", column.c_str());
+            continue;
+        }
+        bool b_key = false;
+        for (const std::u16string& part : key) {
+            b_key = b_key || part == column;
+        }
+        std::u16string& list = b_key ? conditions : assignments;
+        if (b_key) {
+            TK_TRACEW(u"Field %s is a part of UKey", column.c_str());
+        } else {
+            TK_TRACEW(u"Field %s is NOT a part of UKey", column.c_str());
+        }
+        if (!list.empty()) {
+            list += b_key ? u" AND " : u", ";
+        }
+        list += u'"';
+        list += column;
+        list += u"\"=";
+        append_oracle_str(record[i], list);
+    }
+    const std::u16string sql =
+        u"UPDATE \"" + name + u"\" SET " + assignments + u" WHERE " + conditions;
+    TK_LOGW(2, u"UPDATE QUERY: %s", sql.c_str());
+    if (conditions.empty()) {
+        TK_TRACE("Missing primary/unique key");
+        return;
+    }
+    try {
+        database_.query(sql);
+    } catch (const tk_exception& e) {
+        TK_LOG(2, "%s", e.message.c_str());
+    }
 }

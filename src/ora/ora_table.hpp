@@ -4,18 +4,33 @@
 // keys that point at it, and its rows read forward.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ora/ora_query_results.hpp"
 #include "udb/ole_variant.hpp"
 #include "udb/udb_relationships.hpp"
 
 class ora_database;
+class ora_get_rowid;
 
 class ora_table : public ora_query_results {
   public:
     ora_table(ora_database& database, std::u16string table_name, uint32_t open_mode);
+    ~ora_table() override;
+
+    // Inserts the record (large objects through their locators) and commits it; raises
+    // ora_exception when the server refuses it, and the structure-mismatch exception when a
+    // field and the columns do not match.
+    void append_record(udb_record& record) override;
+    // Updates the row the table's primary or unique key finds; failures change nothing.
+    void update(udb_record& record) override;
+    // Appends to `out` the VALUES text of the record field for the column at `eye`.
+    void get_fld_append_wstr(size_t eye, const udb_field& field, std::u16string& out);
+    // Makes the column nullable (once: the descriptor's flag is cleared).
+    void reset_not_null_flag(size_t eye);
 
     // True at the row count found when the table was opened (or when the rows end sooner).
     bool is_eof() override;
@@ -37,5 +52,15 @@ class ora_table : public ora_query_results {
     // "table_name = '<name>'" for the catalogue views.
     std::u16string table_condition() const;
 
+    // The record's field names as table creation turned them into columns; recomputed only
+    // when the record's field names change.
+    const std::vector<std::u16string>& oracle_names(const udb_record& record);
+    bool is_primary_key_column(const std::u16string& column) const;
+
     ora_database& database_;
+    std::unique_ptr<ora_get_rowid> rowid_;
+    std::vector<std::u16string> source_names_;
+    std::vector<std::u16string> oracle_names_;
+    std::u16string columns_text_;
+    std::u16string values_text_;
 };

@@ -1,0 +1,45 @@
+#pragma once
+// Fills the large-object columns of a row just inserted with empty locators: the row is
+// selected FOR UPDATE by its ROWID, and each locator gets one write of the record's value.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "udb/ole_types.hpp"
+
+struct OCILobLocator;
+struct OCIDefine;
+class udb_record;
+class udb_schema;
+class t_ftd;
+
+class ora_lob_insert {
+  public:
+    ora_lob_insert(const std::u16string& table_name, const udb_schema& schema);
+    ~ora_lob_insert();
+    ora_lob_insert(const ora_lob_insert&) = delete;
+    ora_lob_insert& operator=(const ora_lob_insert&) = delete;
+
+    // Whether a column holds large objects (a LONG column never does).
+    static bool is_lob_column(const t_ftd& column);
+
+    bool empty() const noexcept { return columns_.empty(); }
+    void insert(const std::u16string& rowid, const udb_record& record);
+
+  private:
+    struct lob_column {
+        size_t position;
+        VARTYPE vartype;
+        std::u16string name;
+        OCILobLocator* locator = nullptr;
+        OCIDefine* define = nullptr;
+        int16_t indicator = 0;
+    };
+
+    void write_clob(lob_column& column, const udb_record& record);
+    void write_blob(lob_column& column, const udb_record& record);
+
+    const std::u16string& table_name_;
+    std::vector<lob_column> columns_;
+};

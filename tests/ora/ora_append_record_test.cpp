@@ -1,0 +1,323 @@
+// Records loaded into new Oracle tables and read back: every kind of value, large objects
+// through their locators, the statements sent, refused records, NOT NULL relaxed once, numbers
+// Oracle cannot hold, and national text on a server with a single-byte character set.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ora/ora_standin_fixture.hpp"
+#include "ora/ora_statement_log.hpp"
+#include "ora/ora_table.hpp"
+#include "tk/tk_exception.hpp"
+#include "tk/tk_wstring.hpp"
+#include "udb/brixel_bool_rule.hpp"
+#include "udb/ole_decimal.hpp"
+#include "udb/udb_custom_conversion.hpp"
+#include "udb/udb_indexes.hpp"
+#include "udb/udb_schema.hpp"
+
+namespace {
+
+struct column_def {
+    std::u16string name;
+    VARTYPE vartype;
+    uint32_t size;
+    bool b_not_null = false;
+    uint32_t reserved = 0;
+    ole_variant default_value = ole_variant();
+};
+
+ole_variant decimal(const char* text) {
+    ole_decimal value{};
+    EXPECT_EQ(ole_dec_from_str(std::string_view(text), value), 0) << text;
+    return ole_variant(value);
+}
+
+class ora_append_record_test : public ora_standin_test {
+  protected:
+    std::unique_ptr<ora_table> create(const std::u16string& table,
+                                      const std::vector<column_def>& columns,
+                                      const udb_indexes& indexes = udb_indexes()) {
+        udb_schema schema;
+        for (const column_def& c : columns) {
+            schema.add_owned(std::make_unique<t_ftd>(c.size, c.name, c.vartype, c.b_not_null, false,
+                                                     c.default_value, c.reserved,
+                                                     std::u16string()));
+        }
+        db_->get_tables();
+        return as_table(db_->create_table(table, schema, indexes));
+    }
+    std::unique_ptr<ora_table> open(const std::u16string& table) {
+        db_->get_tables();
+        return as_table(db_->get_table(table, 0));
+    }
+    static std::unique_ptr<ora_table> as_table(std::unique_ptr<udb_recordset> recordset) {
+        return std::unique_ptr<ora_table>(static_cast<ora_table*>(recordset.release()));
+    }
+    static udb_record record(const std::vector<std::pair<std::u16string, ole_variant>>& values) {
+        udb_record out;
+        for (const auto& [name, value] : values) {
+            out.add(std::make_unique<udb_field>(name, 0, value));
+        }
+        return out;
+    }
+    // Every row of the table, each as its values.
+    std::vector<std::vector<ole_variant>> rows(const std::u16string& table) {
+        std::vector<std::vector<ole_variant>> out;
+        const std::unique_ptr<ora_table> reader = open(table);
+        while (!reader->is_eof()) {
+            const udb_record* row = reader->get_item();
+            if (row == nullptr) {
+                break;
+            }
+            std::vector<ole_variant> values;
+            for (const udb_field* field : *row) {
+                values.push_back(*field);
+            }
+            out.push_back(std::move(values));
+            reader->next();
+        }
+        return out;
+    }
+};
+
+TEST_F(ora_append_record_test, values_of_every_kind_read_back_equal) {
+    const std::unique_ptr<ora_table> table =
+        create(u"LVALS", {{u"TXT", VT_BSTR, 40},
+                          {u"AMOUNT", VT_DECIMAL, 8, false, 20 * 256 + 4},
+                          {u"COUNT", VT_I4, 4},
+                          {u"D", VT_DATE, 8, false, 2},
+                          {u"TS", VT_DATE, 8, false, 1},
+                          {u"OK", VT_BOOL, 2},
+                          {u"RAWV", VT_BLOB, 8}});
+    const std::u16string scripts = u"Grüße Жук Ελλάδα 日本語 עברית 𝄞 '\"; --";
+    const unsigned char bin[] = {0x00, 0xFF, 0x27, 0x10};
+    udb_record full = record({{u"TXT", ole_variant(scripts)},
+                              {u"AMOUNT", decimal("-1234567890123456.1234")},
+                              {u"COUNT", ole_variant(-42)},
+                              {u"D", ole_variant(t_systemtime{2024, 2, 0, 29, 0, 0, 0, 0})},
+                              {u"TS", ole_variant(t_systemtime{1999, 12, 0, 31, 23, 59, 58, 0})},
+                              {u"OK", ole_variant(true)},
+                              {u"RAWV", ole_variant(sizeof bin, bin)}});
+    table->append_record(full);
+    udb_record empty = record({{u"TXT", ole_variant(u"")},
+                               {u"AMOUNT", ole_variant()},
+                               {u"COUNT", ole_variant()},
+                               {u"D", ole_variant()},
+                               {u"TS", ole_variant()},
+                               {u"OK", ole_variant(false)},
+                               {u"RAWV", ole_variant(size_t{0}, bin)}});
+    empty.field(1).set_null();
+    table->append_record(empty);
+    EXPECT_EQ(table->records_cnt, 2u);
+
+    const auto read = rows(u"LVALS");
+    ASSERT_EQ(read.size(), 2u);
+    const auto& a = read[0];
+    EXPECT_EQ(a[0].wstring(), scripts);
+    ASSERT_EQ(a[1].vt(), VT_DECIMAL);
+    EXPECT_EQ(ole_dec_to_string(a[1].dec()), "-1234567890123456.1234");
+    EXPECT_EQ(a[2].to_wstring(), u"-42");
+    ASSERT_EQ(a[3].vt(), VT_DATE);
+    EXPECT_EQ(a[3].date(), (t_systemtime{2024, 2, 0, 29, 0, 0, 0, 0}));
+    ASSERT_EQ(a[4].vt(), VT_DATE);
+    EXPECT_EQ(a[4].date(), (t_systemtime{1999, 12, 0, 31, 23, 59, 58, 0}));
+    EXPECT_TRUE(a[5].to_bool());
+    EXPECT_EQ(a[6].bytes(), std::vector<unsigned char>(bin, bin + sizeof bin));
+    const auto& b = read[1];
+    for (size_t i = 0; i < b.size(); ++i) {
+        if (i != 5) {
+            EXPECT_EQ(b[i].vt(), VT_EMPTY) << i;
+        }
+    }
+    EXPECT_FALSE(b[5].to_bool());
+    EXPECT_NE(b[5].vt(), VT_EMPTY);
+}
+
+TEST_F(ora_append_record_test, logicals_through_the_conversion_rule) {
+    udb_custom_conversion rules;
+    rules.add_rule(std::make_unique<brixel_bool_rule>());
+    const ora_statement_log log;
+    const std::unique_ptr<ora_table> table =
+        create(u"LFLAGS", {{u"ID", VT_I4, 4}, {u"OK", VT_BOOL, 2}});
+    udb_record yes = record({{u"ID", ole_variant(1)}, {u"OK", ole_variant(true)}});
+    udb_record no = record({{u"ID", ole_variant(2)}, {u"OK", ole_variant(false)}});
+    table->append_record(yes);
+    table->append_record(no);
+    EXPECT_EQ(
+        log.starting_with("CREATE TABLE"),
+        std::vector<std::string>{"CREATE TABLE \"LFLAGS\" (\"ID\" NUMBER(11,0), \"OK\" CHAR(1))"});
+    const auto read = rows(u"LFLAGS");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0][1].wstring(), u"T");
+    EXPECT_EQ(read[1][1].wstring(), u"F");
+}
+
+TEST_F(ora_append_record_test, statements_sent_for_a_record_with_large_objects) {
+    const std::unique_ptr<ora_table> table =
+        create(u"LDOCS", {{u"ID", VT_I4, 4}, {u"MEMO", VT_BSTR, 0}, {u"PIC", VT_BLOB, 0}});
+    const ora_statement_log log;
+    const unsigned char bin[] = {1, 2, 3};
+    udb_record r = record({{u"ID", ole_variant(5)},
+                           {u"MEMO", ole_variant(u"short")},
+                           {u"PIC", ole_variant(sizeof bin, bin)}});
+    table->append_record(r);
+    const std::vector<std::string> sent = log.lines();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0],
+              "INSERT /*+ APPEND */ INTO \"LDOCS\" (\"ID\", \"MEMO\", \"PIC\") VALUES(5, "
+              "EMPTY_CLOB(), EMPTY_BLOB()) RETURNING ROWID INTO :1");
+    const std::string prefix = "SELECT \"MEMO\", \"PIC\" FROM \"LDOCS\" WHERE ROWID='";
+    ASSERT_EQ(sent[1].compare(0, prefix.size(), prefix), 0) << sent[1];
+    const std::string tail = "' FOR UPDATE";
+    ASSERT_GT(sent[1].size(), prefix.size() + tail.size());
+    EXPECT_EQ(sent[1].substr(sent[1].size() - tail.size()), tail);
+}
+
+TEST_F(ora_append_record_test, memo_texts_and_binaries_of_every_length_through_lobs) {
+    const std::unique_ptr<ora_table> table =
+        create(u"LDOCS2", {{u"ID", VT_I4, 4}, {u"MEMO", VT_BSTR, 0}, {u"PIC", VT_BLOB, 0}});
+    std::u16string long_text;
+    while (long_text.size() < 100000) {
+        long_text += u"Жук 日本 𝄞 ab'c\r\n";
+    }
+    const std::u16string short_text = u"κείμενο 𝄞";
+    std::vector<unsigned char> big(70000);
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<unsigned char>(i * 7 + 3);
+    }
+    udb_record r1 = record({{u"ID", ole_variant(1)},
+                            {u"MEMO", ole_variant(long_text)},
+                            {u"PIC", ole_variant(big.size(), big.data())}});
+    udb_record r2 = record(
+        {{u"ID", ole_variant(2)}, {u"MEMO", ole_variant(short_text)}, {u"PIC", ole_variant()}});
+    udb_record r3 = record({{u"ID", ole_variant(3)},
+                            {u"MEMO", ole_variant(u"")},
+                            {u"PIC", ole_variant(size_t{0}, big.data())}});
+    table->append_record(r1);
+    table->append_record(r2);
+    table->append_record(r3);
+    // The last record's LOB writes are durable: another session sees them.
+    engine_->clean();
+    engine_.reset();
+    engine_.emplace();
+    db_ = engine_->open_db(u"localhost", wide(user_), u"pw", u"1521", u"DB");
+    const auto read = rows(u"LDOCS2");
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0][1].wstring().size(), long_text.size());
+    EXPECT_TRUE(read[0][1].wstring() == long_text);
+    EXPECT_TRUE(read[0][2].bytes() == big);
+    EXPECT_EQ(read[1][1].wstring(), short_text);
+    EXPECT_TRUE(read[1][2].bytes().empty());
+    EXPECT_EQ(read[2][1].wstring(), u"");
+    EXPECT_TRUE(read[2][2].bytes().empty());
+}
+
+TEST_F(ora_append_record_test, a_refused_record_raises_and_leaves_the_others) {
+    const std::unique_ptr<ora_table> table = create(u"LSHORT", {{u"NAME", VT_BSTR, 5}});
+    udb_record fits = record({{u"NAME", ole_variant(u"abcde")}});
+    udb_record too_long = record({{u"NAME", ole_variant(u"abcdef")}});
+    table->append_record(fits);
+    const ora_exception e = catch_ora_error([&] { table->append_record(too_long); });
+    EXPECT_EQ(e.ora_number(), 12899);
+    EXPECT_NE(e.message.find("ORA-12899"), std::string::npos);
+    table->append_record(fits);
+    EXPECT_EQ(rows(u"LSHORT").size(), 2u);
+}
+
+TEST_F(ora_append_record_test, fields_and_columns_that_do_not_match) {
+    const std::unique_ptr<ora_table> table = create(u"LPAIR", {{u"A", VT_I4, 4}, {u"B", VT_I4, 4}});
+    // As many fields as columns: names must match exactly.
+    udb_record other_case = record({{u"a", ole_variant(1)}, {u"B", ole_variant(2)}});
+    EXPECT_THROW(table->append_record(other_case), tk_exception);
+    // Fewer fields than columns: matched without regard to case.
+    udb_record fewer = record({{u"b", ole_variant(3)}});
+    table->append_record(fewer);
+    udb_record unknown = record({{u"C", ole_variant(3)}});
+    EXPECT_THROW(table->append_record(unknown), tk_exception);
+    const auto read = rows(u"LPAIR");
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0][0].vt(), VT_EMPTY);
+    EXPECT_EQ(read[0][1].to_wstring(), u"3");
+}
+
+TEST_F(ora_append_record_test, not_null_is_relaxed_once_and_key_columns_keep_it) {
+    udb_indexes indexes;
+    indexes.push_back(udb_index(u"PK_NN", true, true, {u"ID"}));
+    const std::unique_ptr<ora_table> table = create(
+        u"LNN", {{u"ID", VT_I4, 4, true}, {u"NAME", VT_BSTR, 10, true}, {u"N", VT_I4, 4, true}},
+        indexes);
+    const ora_statement_log log;
+    udb_record r1 =
+        record({{u"ID", ole_variant(1)}, {u"NAME", ole_variant(u"")}, {u"N", ole_variant(1)}});
+    udb_record r2 =
+        record({{u"ID", ole_variant(2)}, {u"NAME", ole_variant()}, {u"N", ole_variant(2)}});
+    table->append_record(r1);
+    table->append_record(r2);
+    EXPECT_EQ(log.starting_with("ALTER TABLE"),
+              std::vector<std::string>{"ALTER TABLE \"LNN\" MODIFY \"NAME\" NVARCHAR2(10)  NULL"});
+    udb_record no_key =
+        record({{u"ID", ole_variant()}, {u"NAME", ole_variant(u"x")}, {u"N", ole_variant(3)}});
+    const ora_exception e = catch_ora_error([&] { table->append_record(no_key); });
+    EXPECT_EQ(e.ora_number(), 1400);
+    EXPECT_EQ(log.starting_with("ALTER TABLE").size(), 1u);
+    EXPECT_EQ(rows(u"LNN").size(), 2u);
+}
+
+TEST_F(ora_append_record_test, numbers_beyond_what_oracle_holds) {
+    const std::unique_ptr<ora_table> table = create(
+        u"LBIG",
+        {{u"ID", VT_I4, 4}, {u"FREE", VT_R8, 8}, {u"KEPT", VT_R8, 8, true, 0, ole_variant(0)}});
+    udb_record huge = record(
+        {{u"ID", ole_variant(1)}, {u"FREE", ole_variant(1e200)}, {u"KEPT", ole_variant(-1e127)}});
+    udb_record edge = record(
+        {{u"ID", ole_variant(2)}, {u"FREE", ole_variant(-1.5e125)}, {u"KEPT", ole_variant(2.5)}});
+    table->append_record(huge);
+    table->append_record(edge);
+    const auto read = rows(u"LBIG");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0][1].vt(), VT_EMPTY);
+    EXPECT_EQ(read[0][2].to_double(), 0.0);
+    EXPECT_NE(read[0][2].vt(), VT_EMPTY);
+    EXPECT_DOUBLE_EQ(read[1][1].to_double(), -1.5e125);
+    EXPECT_DOUBLE_EQ(read[1][2].to_double(), 2.5);
+}
+
+TEST_F(ora_append_record_test, update_by_key_and_without_one) {
+    udb_indexes indexes;
+    indexes.push_back(udb_index(u"PK_U", true, true, {u"ID"}));
+    const std::unique_ptr<ora_table> keyed =
+        create(u"LU", {{u"ID", VT_I4, 4, true}, {u"NAME", VT_BSTR, 10}}, indexes);
+    udb_record r = record({{u"ID", ole_variant(1)}, {u"NAME", ole_variant(u"old")}});
+    keyed->append_record(r);
+    const std::unique_ptr<ora_table> reopened = open(u"LU");
+    udb_record change = record({{u"ID", ole_variant(1)}, {u"NAME", ole_variant(u"néw")}});
+    reopened->update(change);
+    const std::unique_ptr<ora_table> plain = create(u"LP", {{u"ID", VT_I4, 4}});
+    const ora_statement_log log;
+    udb_record p = record({{u"ID", ole_variant(1)}});
+    plain->update(p);
+    EXPECT_TRUE(log.lines().empty());
+    sql(u"COMMIT");
+    const auto read = rows(u"LU");
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0][1].wstring(), u"néw");
+}
+
+TEST_F(ora_append_record_test, national_text_survives_a_single_byte_database) {
+    admin("create-service W1252 --charset WE8MSWIN1252");
+    admin("create-user W1252 " + user_ + " pw");
+    db_ = engine_->open_db(u"localhost", wide(user_), u"pw", u"1521", u"W1252");
+    const std::unique_ptr<ora_table> table = create(u"NAT", {{u"TXT", VT_BSTR, 40}});
+    const std::u16string text = u"Жук Ελλάδα 日本 € 𝄞";
+    udb_record r = record({{u"TXT", ole_variant(text)}});
+    table->append_record(r);
+    const auto read = rows(u"NAT");
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0][0].wstring(), text);
+}
+
+}  // namespace
