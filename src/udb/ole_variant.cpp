@@ -1001,10 +1001,19 @@ void ole_variant::change_type(VARTYPE new_type) {
             case VT_R4:
             case VT_R8: {
                 const double d = old_type == VT_R4 ? static_cast<double>(u_.r4) : u_.r8;
-                // Outside the 64-bit range (and NaN): the integer-indefinite value.
-                v = (d >= -9223372036854775808.0 && d < 9223372036854775808.0)
-                        ? static_cast<int64_t>(d)
-                        : INT64_MIN;
+                // A value the target cannot hold (and NaN) is refused rather than turned into
+                // some other number: the caller reports the record instead of storing garbage.
+                if (new_type == VT_UI8) {
+                    if (!(d > -1.0 && d < 18446744073709551616.0)) {
+                        throw ole_cast_exception();
+                    }
+                    set_ui8(static_cast<uint64_t>(d));
+                    return;
+                }
+                if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) {
+                    throw ole_cast_exception();
+                }
+                v = static_cast<int64_t>(d);
                 break;
             }
             case VT_CY:

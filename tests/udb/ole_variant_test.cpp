@@ -404,7 +404,17 @@ TEST(OleVariantChange, ToSixtyFourBits) {
     EXPECT_EQ(to_i8(ole_variant(ole_currency{-25000})), -2);
     EXPECT_EQ(to_i8(ole_variant(decimal_of("2.5"))), 3);
     EXPECT_EQ(to_i8(ole_variant(-2.9)), -2);
-    EXPECT_EQ(to_i8(ole_variant(1e300)), INT64_MIN);
+    EXPECT_EQ(to_i8(ole_variant(-9223372036854775808.0)), INT64_MIN);
+    // A real beyond what the target holds is refused, never turned into another number.
+    for (const double d : {1e300, 9223372036854775808.0, std::nan("")}) {
+        ole_variant big(d);
+        EXPECT_THROW(big.change_type(VT_I8), ole_cast_exception) << d;
+    }
+    ole_variant large(1.8e19);
+    large.change_type(VT_UI8);
+    EXPECT_EQ(large.ui8(), 18000000000000000000ull);
+    ole_variant negative(-1.0);
+    EXPECT_THROW(negative.change_type(VT_UI8), ole_cast_exception);
     EXPECT_EQ(to_i8(ole_variant(true)), -1);
     EXPECT_EQ(to_i8(ole_variant(4294967295u)), 4294967295);
     ole_variant u(static_cast<short>(-1));
