@@ -113,20 +113,6 @@ TEST_F(ora_create_table_test, uppercase_option_and_names_oracle_refuses) {
     EXPECT_EQ(db_->get_fn_mapped_name_ex(u"NAMES", u"with blank"), table->schema.column(1).name);
 }
 
-TEST_F(ora_create_table_test, a_refused_create_table_creates_nothing) {
-    udb_schema schema;
-    schema.add_owned(field(u"A", VT_I4, 4));
-    sql(u"CREATE TABLE TAKEN (X NUMBER)");
-    db_->get_tables();
-    const ora_exception e = catch_ora_error([&] {
-        // Not in the table list, so creation is attempted and the server refuses it.
-        db_->tables.clear();
-        db_->create_table(u"TAKEN", schema, udb_indexes());
-    });
-    EXPECT_EQ(e.ora_number(), 955);
-    EXPECT_FALSE(db_->is_table_exist(u"TAKEN"));
-}
-
 class ora_auto_increment_test : public ora_create_table_test {
   protected:
     udb_schema schema_with_counter() {
