@@ -599,19 +599,20 @@ void ora_table::update(udb_record& record) {
     std::u16string assignments;
     std::u16string conditions;
     for (size_t i = 0; i < record.size(); ++i) {
-        const std::u16string& column = names[i];
-        TK_TRACEW(u"Got mappend fn: %s", column.c_str());
-        bool b_column = false;
+        TK_TRACEW(u"Got mappend fn: %s", names[i].c_str());
+        const t_ftd* found = nullptr;
         for (const t_ftd* ftd : schema) {
-            if (tk_wstring::iequals(ftd->name, column)) {
-                b_column = true;
+            if (tk_wstring::iequals(ftd->name, names[i])) {
+                found = ftd;
                 break;
             }
         }
-        if (!b_column) {
-            TK_TRACEW(u"Field '%s' is not found in schema", column.c_str());
+        if (found == nullptr) {
+            TK_TRACEW(u"Field '%s' is not found in schema", names[i].c_str());
             continue;
         }
+        // The column's own spelling, which the key's field list also uses.
+        const std::u16string& column = found->name;
         bool b_key = false;
         for (const std::u16string& part : key) {
             b_key = b_key || part == column;
@@ -628,7 +629,16 @@ void ora_table::update(udb_record& record) {
         list += u'"';
         list += column;
         list += u"\"=";
+        // National text as N'...', as in the INSERT.
+        const size_t start = list.size();
+        const bool b_national = found->vartype == VT_BSTR;
+        if (b_national) {
+            list += u'N';
+        }
         append_oracle_str(record[i], list);
+        if (b_national && (list.size() == start + 1 || list[start + 1] != u'\'')) {
+            list.erase(start, 1);
+        }
     }
     const std::u16string sql =
         u"UPDATE \"" + name + u"\" SET " + assignments + u" WHERE " + conditions;

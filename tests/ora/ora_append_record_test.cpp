@@ -286,7 +286,8 @@ TEST_F(ora_append_record_test, update_by_key_and_without_one) {
     udb_record r = record({{u"ID", ole_variant(1)}, {u"NAME", ole_variant(u"old")}});
     keyed->append_record(r);
     const std::unique_ptr<ora_table> reopened = open(u"LU");
-    udb_record change = record({{u"ID", ole_variant(1)}, {u"NAME", ole_variant(u"néw")}});
+    // Field names in another letter case find their columns.
+    udb_record change = record({{u"ID", ole_variant(1)}, {u"name", ole_variant(u"néw")}});
     reopened->update(change);
     const std::unique_ptr<ora_table> plain = create(u"LP", {{u"ID", VT_I4, 4}});
     const ora_statement_log log;
