@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ora/ora_log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "ora/ora_standin_fixture.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_wstring.hpp"
@@ -113,7 +113,7 @@ TEST_F(ora_database_test, mapped_names_by_the_upper_case_option) {
     db_->names_map.add_fn_map(u"CUSTOMERS", upper_columns);
 
     {
-        ora_log_capture log(1);
+        log_capture log(1);
         EXPECT_EQ(db_->get_tn_mapped_name_ex(u"shipments"), u"Shipments");
         EXPECT_FALSE(log.has_line("Try to search case insensitive..."));
         // The exact lookup finds nothing that exists; the second one ignores case.
@@ -133,7 +133,7 @@ TEST_F(ora_database_test, mapped_names_by_the_upper_case_option) {
 }
 
 TEST_F(ora_database_test, views_are_read_at_connection_unless_the_flag_says_not) {
-    ora_log_capture log(1);
+    log_capture log(1);
     ora_database quiet(u"x", ora_database::skip_views);
     EXPECT_FALSE(log.has_line("ora_database::init_views"));
     ora_database database(u"y");

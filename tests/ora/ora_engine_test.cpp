@@ -12,7 +12,7 @@
 
 #include "ora/ora_engine.hpp"
 #include "ora/ora_exception.hpp"
-#include "ora/ora_log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "ora/ora_oci.hpp"
 #include "ora/ora_util.hpp"
 #include "tk/tk_exception.hpp"
@@ -118,7 +118,7 @@ TEST(ora_engine_client, missing_client_library_raises_the_fatal_message_and_logs
     EXPECT_EXIT(
         {
             setenv("BRIXEL_OCI_LIBRARY", "/nonexistent/libclient_missing.so", 1);
-            ora_log_capture log(1);
+            log_capture log(1);
             try {
                 ora_engine engine;
                 std::fprintf(stderr, "a client library was loaded\n");
@@ -256,7 +256,7 @@ TEST_F(ora_engine_test, one_engine_at_a_time) {
 }
 
 TEST_F(ora_engine_test, check_err_raises_only_for_errors_and_logs_without_the_password) {
-    ora_log_capture log(1);
+    log_capture log(1);
     EXPECT_NO_THROW(engine_->check_err(OCI_SUCCESS));
     EXPECT_NO_THROW(engine_->check_err(OCI_SUCCESS_WITH_INFO));
     EXPECT_NO_THROW(engine_->check_err(OCI_NO_DATA));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ora/ora_log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "ora/ora_query_results.hpp"
 #include "ora/ora_standin_fixture.hpp"
 #include "ora/ora_table.hpp"
@@ -109,7 +109,7 @@ TEST_F(ora_table_test, column_types_sizes_and_nullability) {
 TEST_F(ora_table_test, a_column_of_an_unsupported_type_is_left_out) {
     sql(u"CREATE TABLE PARTLY (ID NUMBER(5), T3 TIMESTAMP(3), NAME NVARCHAR2(10) )");
     sql(u"INSERT INTO PARTLY (ID, T3, NAME) VALUES (1, SYSDATE, 'one')");
-    ora_log_capture log(1);
+    log_capture log(1);
     const std::unique_ptr<ora_table> table = open(u"PARTLY");
     EXPECT_TRUE(
         log.has_line("Table 'PARTLY': column 'T3' has unsupported type 'TIMESTAMP(3)', "
@@ -167,7 +167,7 @@ TEST_F(ora_table_test, primary_key_indexes_and_the_update_key) {
         u"D DATE, CONSTRAINT PK_KEYED PRIMARY KEY (ID))");
     sql(u"CREATE UNIQUE INDEX UX_CODE ON KEYED (CODE, D)");
     sql(u"CREATE INDEX IX_D ON KEYED (D)");
-    ora_log_capture log(1);
+    log_capture log(1);
     const std::unique_ptr<ora_table> table = open(u"KEYED");
     ASSERT_EQ(table->indexes.size(), 3u);
     const udb_index& pk = table->indexes.get_index(u"PK_KEYED");

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ora/ora_log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "ora/ora_validator.hpp"
 #include "udb/udb_indexes.hpp"
 #include "udb/udb_record.hpp"
@@ -63,7 +63,7 @@ TEST(ora_validator_rules, refused_names_and_their_safe_forms) {
 }
 
 TEST(ora_validator_rules, the_trace_names_the_first_offending_character) {
-    ora_log_capture log(1);
+    log_capture log(1);
     const ora_validator v;
     EXPECT_FALSE(v.is_acceptable(u"A-B C"));
     EXPECT_TRUE(log.has_line("ora_validator::ctor"));

@@ -8,7 +8,7 @@
 
 #include "tk/tk_exception.hpp"
 #include "udb/ole_variant.hpp"
-#include "udb/udb_log_capture.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -95,7 +95,7 @@ TEST(OleDateParse, RejectedTexts) {
 }
 
 TEST(OleDateParse, InvalidTextIsLogged) {
-    udb_log_capture log(2);
+    log_capture log(2);
     ole_date a{std::string_view("abc")};
     ole_date b{std::string_view("hello world")};
     EXPECT_TRUE(log.has_line("Invalid date/time format: 'abc'"));

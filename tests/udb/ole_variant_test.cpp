@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "udb/udb_log_capture.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -284,7 +284,7 @@ TEST(OleVariantParse, CurrencyAndDecimalUseTheEnglishRules) {
 }
 
 TEST(OleVariantParse, FailuresOfTheCurrencyReaderAreLogged) {
-    udb_log_capture log(3);
+    log_capture log(3);
     ole_variant::from_string("abc", VT_CY);
     ole_variant::from_string("1e40", VT_DECIMAL);
     EXPECT_TRUE(log.has_line("VarCyFromStr failed: 80020005"));
@@ -518,7 +518,7 @@ TEST(OleVariantChange, GenericPath) {
 }
 
 TEST(OleVariantTrace, LinesOfTheValueLayer) {
-    udb_log_capture log;
+    log_capture log;
     ole_variant(1.5).to_string();
     const ole_variant original(int64_t{1});
     const ole_variant copy(original);

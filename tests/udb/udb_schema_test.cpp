@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "udb/udb_field.hpp"
-#include "udb/udb_log_capture.hpp"
+#include "support/log_capture.hpp"
 #include "udb/udb_record.hpp"
 
 namespace {
@@ -81,7 +81,7 @@ TEST(TFtd, DestinationCopyOfAnAutoIncrementColumnAcceptsNulls) {
 }
 
 TEST(TFtd, ConstructorTrace) {
-    udb_log_capture log;
+    log_capture log;
     t_ftd d(30, u"NAME", VT_BSTR, true, false, ole_variant(u"x"), 10, u"VARCHAR2(30)");
     EXPECT_TRUE(log.has_line("t_ftd::ctor2"));
     EXPECT_TRUE(log.has_line("\tfield name='NAME', vartype=8, size=30, b_not_null=1, reserved=10"));
@@ -100,7 +100,7 @@ TEST(UdbSchema, ConformanceOfSchemas) {
     EXPECT_TRUE(udb_schema().conform_to(udb_schema()));
     EXPECT_TRUE(three.conform_to(three));
 
-    udb_log_capture log(2);
+    log_capture log(2);
     EXPECT_FALSE(three.conform_to(four));
     EXPECT_TRUE(log.has_line("Tables are not conformed: src_size=3, dest_size=4"));
 
@@ -172,7 +172,7 @@ TEST(UdbRecord, OwnsItsFields) {
 }
 
 TEST(UdbField, NameSizeAndValue) {
-    udb_log_capture log;
+    log_capture log;
     udb_field f(u"PRICE", 12, ole_variant(ole_currency{15000}), false, true);
     EXPECT_EQ(f.get_type(), VT_CY);
     EXPECT_EQ(f.to_string(), "1.5");

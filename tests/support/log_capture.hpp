@@ -8,17 +8,17 @@
 #include "tk/tk_log.hpp"
 #include "tk/tk_test_folder.hpp"
 
-class udb_log_capture {
+class log_capture {
   public:
-    explicit udb_log_capture(int threshold = 1) {
+    explicit log_capture(int threshold = 1) {
         tk_log::get().reset();
         path_ = folder_.file("trace.log");
         tk_log::get().set_threshold(threshold);
         tk_log::get().set_path(path_);
     }
-    ~udb_log_capture() { tk_log::get().reset(); }
-    udb_log_capture(const udb_log_capture&) = delete;
-    udb_log_capture& operator=(const udb_log_capture&) = delete;
+    ~log_capture() { tk_log::get().reset(); }
+    log_capture(const log_capture&) = delete;
+    log_capture& operator=(const log_capture&) = delete;
 
     std::string text() const { return tk_test_folder::read(path_); }
     bool has_line(const std::string& line) const {
