@@ -124,7 +124,7 @@ void put_code_point(wide_sink& sink, char32_t cp) {
 // %hs a narrow UTF-8 const char*, %c a char16_t (%hc a narrow char); numbers go through
 // snprintf so they print exactly as printf prints them.
 void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
-    char spec[32];
+    char conversion[32];
     char number[512];
     const char16_t* p = format;
     while (*p != 0) {
@@ -139,14 +139,14 @@ void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
             continue;
         }
         size_t n = 0;
-        spec[n++] = '%';
+        conversion[n++] = '%';
         bool left = false;
         while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0') {
             if (*p == u'-') {
                 left = true;
             }
             if (n < 8) {
-                spec[n++] = static_cast<char>(*p);
+                conversion[n++] = static_cast<char>(*p);
             }
             ++p;
         }
@@ -156,7 +156,7 @@ void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
             if (width < 0) {
                 left = true;
                 width = -width;
-                spec[n++] = '-';
+                conversion[n++] = '-';
             }
             ++p;
         } else if (*p >= u'0' && *p <= u'9') {
@@ -238,22 +238,22 @@ void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
         auto add_width_precision = [&](bool with_precision) {
             int written = 0;
             if (width >= 0) {
-                written = snprintf(spec + n, sizeof spec - n, "%ld", width);
+                written = snprintf(conversion + n, sizeof conversion - n, "%ld", width);
                 n += static_cast<size_t>(written);
             }
             if (with_precision && precision >= 0) {
-                written = snprintf(spec + n, sizeof spec - n, ".%ld", precision);
+                written = snprintf(conversion + n, sizeof conversion - n, ".%ld", precision);
                 n += static_cast<size_t>(written);
             }
         };
         auto emit_number = [&](const char* length_text, char c, auto value) {
             add_width_precision(true);
             for (const char* l = length_text; *l != 0; ++l) {
-                spec[n++] = *l;
+                conversion[n++] = *l;
             }
-            spec[n++] = c;
-            spec[n] = 0;
-            int count = snprintf(number, sizeof number, spec, value);
+            conversion[n++] = c;
+            conversion[n] = 0;
+            int count = snprintf(number, sizeof number, conversion, value);
             if (count < 0) {
                 return;
             }
@@ -263,7 +263,7 @@ void format_wide(wide_sink& sink, const char16_t* format, va_list args) {
             }
             // Very wide fields or huge %f values: format again into a buffer of the exact size.
             char big[wide_buffer_units + 512];
-            count = snprintf(big, sizeof big, spec, value);
+            count = snprintf(big, sizeof big, conversion, value);
             if (count > 0) {
                 sink.put_ascii(big, static_cast<size_t>(count) < sizeof big
                                         ? static_cast<size_t>(count)

@@ -331,7 +331,7 @@ dbf_writer& dbf_writer::null_flags(bool on) {
 
 dbf_writer& dbf_writer::field(std::string name, char type, uint16_t length, uint8_t decimals,
                               uint8_t flags) {
-    dbf_field_spec f;
+    dbf_field_def f;
     f.name = std::move(name);
     f.type = type;
     f.length = length;
@@ -340,11 +340,11 @@ dbf_writer& dbf_writer::field(std::string name, char type, uint16_t length, uint
     return field(f);
 }
 
-dbf_writer& dbf_writer::field(const dbf_field_spec& spec) {
-    if (spec.length > 255 && (spec.decimals != 0 || is_fixed_width_letter(spec.type))) {
-        misuse("length above 255 only for text-like fields without decimals: " + spec.name);
+dbf_writer& dbf_writer::field(const dbf_field_def& def) {
+    if (def.length > 255 && (def.decimals != 0 || is_fixed_width_letter(def.type))) {
+        misuse("length above 255 only for text-like fields without decimals: " + def.name);
     }
-    fields_.push_back(spec);
+    fields_.push_back(def);
     return *this;
 }
 
@@ -360,7 +360,7 @@ dbf_writer& dbf_writer::add_record_with_flag(std::vector<dbf_cell> cells, char f
     return *this;
 }
 
-uint16_t dbf_writer::field_width(const dbf_field_spec& f) {
+uint16_t dbf_writer::field_width(const dbf_field_def& f) {
     if (is_fixed_width_letter(f.type)) {
         return f.length & 0xFF;
     }
@@ -374,13 +374,13 @@ bool dbf_writer::wants_null_flags() const {
     if (null_flags_) {
         return *null_flags_;
     }
-    return std::any_of(fields_.begin(), fields_.end(), [](const dbf_field_spec& f) {
+    return std::any_of(fields_.begin(), fields_.end(), [](const dbf_field_def& f) {
         return (f.flags & dbf_vfp_flag::nullable) || f.type == 'V' || f.type == 'Q';
     });
 }
 
-std::vector<dbf_field_spec> dbf_writer::all_fields() const {
-    std::vector<dbf_field_spec> all = fields_;
+std::vector<dbf_field_def> dbf_writer::all_fields() const {
+    std::vector<dbf_field_def> all = fields_;
     if (wants_null_flags()) {
         // One bit per V/Q field (set when the value is shorter than the field), then one per
         // nullable field, in field order.
@@ -389,7 +389,7 @@ std::vector<dbf_field_spec> dbf_writer::all_fields() const {
             bits += (f.type == 'V' || f.type == 'Q') ? 1 : 0;
             bits += (f.flags & dbf_vfp_flag::nullable) ? 1 : 0;
         }
-        dbf_field_spec nf;
+        dbf_field_def nf;
         nf.name = "_NullFlags";
         nf.type = '0';
         nf.length = static_cast<uint16_t>(std::max(1, (bits + 7) / 8));
@@ -570,7 +570,7 @@ void dbf_writer::encode_record(const std::vector<dbf_cell>& cells, char flag, me
     int next_bit = 0;
     size_t pos = 1;
     for (size_t k = 0; k < fields.size(); ++k) {
-        const dbf_field_spec& f = fields[k];
+        const dbf_field_def& f = fields[k];
         const size_t width = field_width(f);
         const bool var_field = nulls && (f.type == 'V' || f.type == 'Q');
         const int var_bit = var_field ? next_bit++ : -1;

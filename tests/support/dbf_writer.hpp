@@ -52,7 +52,7 @@ struct dbf_vfp_flag {
     static constexpr uint8_t autoinc = 0x0C;
 };
 
-struct dbf_field_spec {
+struct dbf_field_def {
     std::string name;  // up to 11 bytes (31 for dBASE 7); longer names are cut
     char type = 'C';
     uint16_t length = 0;  // above 255 for text-like letters: stored in the decimals byte too
@@ -161,7 +161,7 @@ class dbf_writer {
 
     dbf_writer& field(std::string name, char type, uint16_t length, uint8_t decimals = 0,
                       uint8_t flags = 0);
-    dbf_writer& field(const dbf_field_spec& spec);
+    dbf_writer& field(const dbf_field_def& def);
 
     // One record; missing trailing cells are blank. The flag byte is '*' when deleted.
     dbf_writer& add_record(std::vector<dbf_cell> cells, bool deleted = false);
@@ -210,7 +210,7 @@ class dbf_writer {
     uint32_t effective_block_size() const;
     uint16_t header_length() const;  // the correct one, before damage
     uint16_t record_length() const;  // the correct one, before damage
-    static uint16_t field_width(const dbf_field_spec& f);
+    static uint16_t field_width(const dbf_field_def& f);
     static std::string memo_extension(dbf_memo_format format);
 
   private:
@@ -220,7 +220,7 @@ class dbf_writer {
     };
     struct memo_store;  // the memo file while it is being built
 
-    std::vector<dbf_field_spec> all_fields() const;  // with _NullFlags when present
+    std::vector<dbf_field_def> all_fields() const;  // with _NullFlags when present
     bool wants_null_flags() const;
     uint8_t effective_table_flags() const;
     std::string encode_header(uint32_t count) const;
@@ -234,7 +234,7 @@ class dbf_writer {
     dbf_memo_format memo_format_ = dbf_memo_format::automatic;
     std::optional<uint32_t> block_size_;
     std::optional<bool> null_flags_;
-    std::vector<dbf_field_spec> fields_;
+    std::vector<dbf_field_def> fields_;
     std::vector<record> records_;
     dbf_damage damage_;
 };
