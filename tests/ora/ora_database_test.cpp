@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "ora/ora_standin_fixture.hpp"
+#include "support/log_capture.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_wstring.hpp"
 

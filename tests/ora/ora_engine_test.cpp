@@ -12,9 +12,9 @@
 
 #include "ora/ora_engine.hpp"
 #include "ora/ora_exception.hpp"
-#include "support/log_capture.hpp"
 #include "ora/ora_oci.hpp"
 #include "ora/ora_util.hpp"
+#include "support/log_capture.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_test_folder.hpp"
 #include "udb/t_ftd.hpp"

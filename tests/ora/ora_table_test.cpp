@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "support/log_capture.hpp"
 #include "ora/ora_query_results.hpp"
 #include "ora/ora_standin_fixture.hpp"
 #include "ora/ora_table.hpp"
+#include "support/log_capture.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_wstring.hpp"
 #include "udb/ole_decimal.hpp"

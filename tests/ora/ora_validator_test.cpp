@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "support/log_capture.hpp"
 #include "ora/ora_validator.hpp"
+#include "support/log_capture.hpp"
 #include "udb/udb_indexes.hpp"
 #include "udb/udb_record.hpp"
 #include "udb/udb_schema.hpp"

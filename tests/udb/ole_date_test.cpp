@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "support/log_capture.hpp"
 #include "tk/tk_exception.hpp"
 #include "udb/ole_variant.hpp"
-#include "support/log_capture.hpp"
 
 namespace {
 

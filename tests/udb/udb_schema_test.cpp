@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "udb/udb_field.hpp"
 #include "support/log_capture.hpp"
+#include "udb/udb_field.hpp"
 #include "udb/udb_record.hpp"
 
 namespace {
