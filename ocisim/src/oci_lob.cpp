@@ -40,32 +40,46 @@ bool form_mismatch(const OCILobLocator* locp, ub1 csfrm) {
     return (csfrm == SQLCS_NCHAR) != locp->national;
 }
 
+// The checks every LOB read and write makes before touching data: valid handles, a session, an
+// initialised locator of the buffer's character set form and a 1-based offset. Answers the
+// session, or null with `status` set to what the call returns.
+Session* lob_call_session(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, const ub4* amtp,
+                          ub4 offset, ub1 csfrm, sword* status) {
+    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
+        checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
+        *status = OCI_INVALID_HANDLE;
+        return nullptr;
+    }
+    clear(errhp);
+    *status = OCI_SUCCESS;
+    Session* s = session_of(svchp, errhp, status);
+    if (s == nullptr) {
+        return nullptr;
+    }
+    if (!locp->initialised) {
+        *status = fail(errhp, ora(22275));
+    } else if (form_mismatch(locp, csfrm)) {
+        *status = fail(errhp, ora(24806));
+    } else if (offset == 0) {
+        *status = fail(errhp, ora(24801));
+    } else {
+        return s;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                                 ub4 offset, void* bufp, ub4 buflen, ub1 piece, void* /*ctxp*/,
                                 OCICallbackLobWrite /*cbfp*/, ub2 csid, ub1 csfrm) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
-        checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
-        return OCI_INVALID_HANDLE;
-    }
-    clear(errhp);
     sword status = OCI_SUCCESS;
-    Session* s = session_of(svchp, errhp, &status);
+    Session* s = lob_call_session(svchp, errhp, locp, amtp, offset, csfrm, &status);
     if (s == nullptr) {
         return status;
     }
-    if (!locp->initialised) {
-        return fail(errhp, ora(22275));
-    }
-    if (form_mismatch(locp, csfrm)) {
-        return fail(errhp, ora(24806));
-    }
     if (piece != OCI_ONE_PIECE) {
         // Streaming writes with pieces are not modelled.
-        return fail(errhp, ora(24801));
-    }
-    if (offset == 0) {
         return fail(errhp, ora(24801));
     }
     try {
@@ -112,24 +126,10 @@ OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
 OCISIM_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                                ub4 offset, void* bufp, ub4 bufl, void* /*ctxp*/,
                                OCICallbackLobRead /*cbfp*/, ub2 csid, ub1 csfrm) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
-        checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
-        return OCI_INVALID_HANDLE;
-    }
-    clear(errhp);
     sword status = OCI_SUCCESS;
-    Session* s = session_of(svchp, errhp, &status);
+    Session* s = lob_call_session(svchp, errhp, locp, amtp, offset, csfrm, &status);
     if (s == nullptr) {
         return status;
-    }
-    if (!locp->initialised) {
-        return fail(errhp, ora(22275));
-    }
-    if (form_mismatch(locp, csfrm)) {
-        return fail(errhp, ora(24806));
-    }
-    if (offset == 0) {
-        return fail(errhp, ora(24801));
     }
     try {
         s->round_trip();

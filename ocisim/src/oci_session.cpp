@@ -128,7 +128,10 @@ OCISIM_EXPORT sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession*
     return OCI_SUCCESS;
 }
 
-OCISIM_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 /*flags*/) {
+namespace {
+
+// Commit and rollback: one round trip that ends the session's transaction one way or the other.
+sword end_transaction(OCISvcCtx* svchp, OCIError* errhp, void (Session::*finish)()) {
     if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr) {
         return OCI_INVALID_HANDLE;
     }
@@ -140,28 +143,19 @@ OCISIM_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 /*flag
     }
     try {
         s->round_trip();
-        s->commit();
+        (s->*finish)();
         return OCI_SUCCESS;
     } catch (const OraError& e) {
         return fail(errhp, e);
     }
 }
 
+}  // namespace
+
+OCISIM_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 /*flags*/) {
+    return end_transaction(svchp, errhp, &Session::commit);
+}
+
 OCISIM_EXPORT sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4 /*flags*/) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr) {
-        return OCI_INVALID_HANDLE;
-    }
-    clear(errhp);
-    sword status = OCI_SUCCESS;
-    Session* s = session_of(svchp, errhp, &status);
-    if (s == nullptr) {
-        return status;
-    }
-    try {
-        s->round_trip();
-        s->rollback();
-        return OCI_SUCCESS;
-    } catch (const OraError& e) {
-        return fail(errhp, e);
-    }
+    return end_transaction(svchp, errhp, &Session::rollback);
 }
