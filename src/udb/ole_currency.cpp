@@ -41,21 +41,11 @@ ole_hresult ole_cy_from_parsed(const ole_parsed_number& n, ole_currency& out) {
 }
 
 ole_hresult ole_cy_from_str(std::string_view text, ole_currency& out) {
-    ole_parsed_number n;
-    const ole_hresult hr = ole_parse_number(text, n);
-    if (ole_failed(hr)) {
-        return hr;
-    }
-    return ole_cy_from_parsed(n, out);
+    return ole_parse_into(text, out, ole_cy_from_parsed);
 }
 
 ole_hresult ole_cy_from_str(std::u16string_view text, ole_currency& out) {
-    ole_parsed_number n;
-    const ole_hresult hr = ole_parse_number(text, n);
-    if (ole_failed(hr)) {
-        return hr;
-    }
-    return ole_cy_from_parsed(n, out);
+    return ole_parse_into(text, out, ole_cy_from_parsed);
 }
 
 void ole_cy_append(const ole_currency& value, std::string& out) {

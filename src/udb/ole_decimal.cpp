@@ -97,21 +97,11 @@ ole_hresult ole_dec_from_parsed(const ole_parsed_number& n, ole_decimal& out) {
 }
 
 ole_hresult ole_dec_from_str(std::string_view text, ole_decimal& out) {
-    ole_parsed_number n;
-    const ole_hresult hr = ole_parse_number(text, n);
-    if (ole_failed(hr)) {
-        return hr;
-    }
-    return ole_dec_from_parsed(n, out);
+    return ole_parse_into(text, out, ole_dec_from_parsed);
 }
 
 ole_hresult ole_dec_from_str(std::u16string_view text, ole_decimal& out) {
-    ole_parsed_number n;
-    const ole_hresult hr = ole_parse_number(text, n);
-    if (ole_failed(hr)) {
-        return hr;
-    }
-    return ole_dec_from_parsed(n, out);
+    return ole_parse_into(text, out, ole_dec_from_parsed);
 }
 
 void ole_dec_append(const ole_decimal& value, std::string& out) {

@@ -47,6 +47,15 @@ struct ole_parsed_number {
 ole_hresult ole_parse_number(std::u16string_view text, ole_parsed_number& out);
 ole_hresult ole_parse_number(std::string_view text, ole_parsed_number& out);
 
+// Reads the text with the rules above, then builds the value (currency, decimal) from it.
+template <class Text, class Value>
+ole_hresult ole_parse_into(Text text, Value& out,
+                           ole_hresult (*build)(const ole_parsed_number&, Value&)) {
+    ole_parsed_number number;
+    const ole_hresult hr = ole_parse_number(text, number);
+    return ole_failed(hr) ? hr : build(number, out);
+}
+
 // The value times 10^shift, rounded to an integer half to even, as a magnitude. False when the
 // result has more than 38 digits (the caller reports an overflow).
 bool ole_scaled_magnitude(const ole_parsed_number& number, int shift, ole_uint128& out);
