@@ -1,0 +1,94 @@
+#pragma once
+// brixel_converter: the process-wide converter. It holds every setting of a conversion (kept in
+// the settings store between runs and in profiles), the Oracle connection and the custom type
+// mapping, and its call operator is the conversion run: every selected DBF table of the source
+// folder copied into the connected Oracle schema, table by table and record by record.
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/oracle_converter_impl.hpp"
+#include "ora/ora_db_mutator.hpp"
+#include "tk/tk_serializer.hpp"
+#include "tk/tk_singleton.hpp"
+#include "udb/udb_converter.hpp"
+#include "udb/udb_schema.hpp"
+
+class dbf_database;
+class ora_tn_validator;
+class udb_recordset;
+
+// What happened to one selected table in a run, for the summary of a front end.
+struct t_table_report {
+    enum class outcome {
+        converted,       // every step ran (some records may have been rejected)
+        skipped,         // the destination table existed and the policy is Skip
+        failed,          // the table step stopped on an error
+        not_reached,     // the run ended before this table
+    };
+    std::u16string table;        // source name
+    std::u16string destination;  // destination name, empty when it was never computed
+    outcome result = outcome::not_reached;
+    uint32_t records = 0;          // records of the source table
+    uint32_t records_read = 0;     // records handled, deleted ones included
+    uint32_t inserted = 0;         // records the destination accepted
+    uint32_t skipped_deleted = 0;  // deleted records left out
+    uint32_t rejected = 0;         // records that failed; each one reached the error handler
+};
+
+class brixel_converter : public udb_converter,
+                         public oracle_converter_impl,
+                         public tk_serializer,
+                         public ora_db_mutator,
+                         public tk_singleton<brixel_converter> {
+  public:
+    // Existing-table policies.
+    static constexpr int32_t mode_overwrite = 0;
+    static constexpr int32_t mode_merge = 1;
+    static constexpr int32_t mode_skip = 2;
+
+    // Reads the last settings from the settings store.
+    brixel_converter();
+    // Writes the settings back to the settings store.
+    ~brixel_converter() override;
+
+    // The conversion run; called on the worker thread. The connection must be made before.
+    void operator()() override;
+    bool test_query(const std::u16string& query) override;
+
+    // Reads (b_store false) or writes (b_store true) the settings in the settings store.
+    bool serialize(bool b_store);
+    // A whole profile file: the generic, Oracle, converter and type-mapping settings.
+    bool load_profile(const std::u16string& path);
+    bool store_profile(const std::u16string& path);
+
+    // The tables of the source folder, in the folder's order.
+    void get_all_tables(std::vector<std::u16string>& tables);
+    // A copy of a source table's schema.
+    udb_schema get_schema(const std::u16string& table);
+
+    // The reports of the last run, one per selected table in order; read after the run.
+    std::vector<t_table_report> reports() const;
+
+    // Called once at the start of a run with the period in milliseconds at which the front end
+    // should poll the progress fields.
+    std::function<void(uint32_t)> start_progress_timer;
+
+    int32_t mode = mode_overwrite;  // existing-table policy
+    bool bool_dbf = false;          // logical values as they are
+    bool uppercase = true;          // upper-case destination names
+    bool skip_del = false;          // leave deleted records out
+    int32_t code_page = 0;          // 0: each file's own code page
+
+  private:
+    void convert_table(const std::u16string& table, ora_tn_validator& validator,
+                       dbf_database& source, t_table_report& report);
+    void convert_records(const std::u16string& table, udb_recordset& source,
+                         udb_recordset& destination, t_table_report& report);
+
+    mutable std::mutex reports_mutex_;
+    std::vector<t_table_report> reports_;
+};

@@ -1,0 +1,18 @@
+#pragma once
+// tk_serializer: where a converter keeps its settings between runs: one key of the per-user
+// settings store, opened (and created) on demand.
+
+#include <string>
+
+#include "tk/tk_reg_key.hpp"
+
+class tk_serializer {
+  public:
+    explicit tk_serializer(std::string key_path) : key(key_path), key_path(std::move(key_path)) {}
+    virtual ~tk_serializer() = default;
+    tk_serializer(const tk_serializer&) = delete;
+    tk_serializer& operator=(const tk_serializer&) = delete;
+
+    tk_reg_key key;
+    const std::string key_path;
+};
