@@ -8,7 +8,7 @@
 
 class tk_serializer {
   public:
-    explicit tk_serializer(std::string key_path) : key(key_path), key_path(std::move(key_path)) {}
+    explicit tk_serializer(std::string path) : key(path), key_path(std::move(path)) {}
     virtual ~tk_serializer() = default;
     tk_serializer(const tk_serializer&) = delete;
     tk_serializer& operator=(const tk_serializer&) = delete;
