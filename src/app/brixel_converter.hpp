@@ -24,10 +24,10 @@ class udb_recordset;
 // What happened to one selected table in a run, for the summary of a front end.
 struct t_table_report {
     enum class outcome {
-        converted,       // every step ran (some records may have been rejected)
-        skipped,         // the destination table existed and the policy is Skip
-        failed,          // the table step stopped on an error
-        not_reached,     // the run ended before this table
+        converted,    // every step ran (some records may have been rejected)
+        skipped,      // the destination table existed and the policy is Skip
+        failed,       // the table step stopped on an error
+        not_reached,  // the run ended before this table
     };
     std::u16string table;        // source name
     std::u16string destination;  // destination name, empty when it was never computed
@@ -84,10 +84,14 @@ class brixel_converter : public udb_converter,
     int32_t code_page = 0;          // 0: each file's own code page
 
   private:
+    // One table step; `used_names` holds the destination names of this run so far.
     void convert_table(const std::u16string& table, ora_tn_validator& validator,
-                       dbf_database& source, t_table_report& report);
+                       std::vector<std::u16string>& used_names, dbf_database& source,
+                       t_table_report& report);
     void convert_records(const std::u16string& table, udb_recordset& source,
                          udb_recordset& destination, t_table_report& report);
+
+    void publish(size_t index, const t_table_report& report);
 
     mutable std::mutex reports_mutex_;
     std::vector<t_table_report> reports_;

@@ -1,0 +1,304 @@
+#include "app/brixel_converter.hpp"
+
+#include <ctime>
+#include <memory>
+#include <utility>
+
+#include "app/brixel_settings.hpp"
+#include "dbf/dbf_database.hpp"
+#include "dbf/dbf_record.hpp"
+#include "ora/ora_exception.hpp"
+#include "ora/ora_validator.hpp"
+#include "tk/error_handler.hpp"
+#include "tk/tk_exception.hpp"
+#include "tk/tk_log.hpp"
+#include "tk/tk_wstring.hpp"
+#include "udb/brixel_bool_rule.hpp"
+#include "udb/udb_custom_conversion.hpp"
+
+namespace {
+
+// ORA-00054: resource busy; the table is locked by another session.
+constexpr uint16_t ora_resource_busy = 54;
+
+// The scope of one run: it stamps the start and the end in the log, starts the front end's
+// progress polling, and marks the run finished however it ends.
+class init_conversion {
+  public:
+    explicit init_conversion(brixel_converter& converter) : converter_(converter) {
+        TK_LOG(2, "init_conversion::ctor");
+        log_time("Conversion started on %02d/%02d/%04d at %02d:%02d:%02d\n");
+        if (converter_.start_progress_timer) {
+            converter_.start_progress_timer(200);
+        }
+    }
+    ~init_conversion() {
+        TK_LOG(2, "init_conversion::dtor");
+        log_time("Conversion ended on %02d/%02d/%04d at %02d:%02d:%02d\n");
+        converter_.finished.store(true, std::memory_order_release);
+    }
+    init_conversion(const init_conversion&) = delete;
+    init_conversion& operator=(const init_conversion&) = delete;
+
+  private:
+    static void log_time(const char* format) {
+        if (!tk_log::get().active(3)) {
+            return;
+        }
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        tk_log::get().write(3, format, local.tm_mday, local.tm_mon + 1, local.tm_year + 1900,
+                            local.tm_hour, local.tm_min, local.tm_sec);
+    }
+
+    brixel_converter& converter_;
+};
+
+// Raised between tables and records once the front end asked the run to stop; it ends the run
+// like an Abort.
+void check_stop(const brixel_converter& converter) {
+    if (converter.stop_requested()) {
+        TK_LOG(2, "Stop requested");
+        throw tk_final_exception();
+    }
+}
+
+bool contains_ignoring_case(const std::vector<std::u16string>& names, const std::u16string& name) {
+    for (const std::u16string& used : names) {
+        if (tk_wstring::iequals(used, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+brixel_converter::brixel_converter() : tk_serializer(brixel_settings_key) {
+    TK_LOG(2, "brixel_converter::ctor");
+    code_page = 0;
+    serialize(false);
+}
+
+brixel_converter::~brixel_converter() {
+    TK_LOG(2, "brixel_converter::dtor");
+    serialize(true);
+}
+
+bool brixel_converter::test_query(const std::u16string& /*query*/) {
+    return false;
+}
+
+std::vector<t_table_report> brixel_converter::reports() const {
+    const std::lock_guard<std::mutex> lock(reports_mutex_);
+    return reports_;
+}
+
+void brixel_converter::operator()() {
+    TK_LOG(2, "brixel_converter::operator()");
+    init_conversion scope(*this);
+    {
+        const std::lock_guard<std::mutex> lock(reports_mutex_);
+        reports_.clear();
+        for (const std::u16string& table : selected_tables) {
+            reports_.push_back(t_table_report{table, {}});
+        }
+    }
+    try {
+        if (ora_base == nullptr) {
+            throw tk_exception("There is no connection to an Oracle server.", 1);
+        }
+        ora_base->b_uppercase = uppercase;
+        dbf_database source(src, 1, static_cast<uint8_t>(code_page & 0xFF));
+        TK_TRACE("After initializing DBs");
+
+        udb_custom_conversion rules;
+        if (bool_dbf) {
+            rules.add_rule(std::make_unique<brixel_bool_rule>());
+        }
+
+        total_tables = static_cast<uint32_t>(selected_tables.size());
+        TK_LOGW(3, u"Converting database %s (%d tables)", src.c_str(),
+                static_cast<int>(total_tables.load()));
+
+        ora_tn_validator validator(selected_tables, ora_base->get_tables());
+        for (const std::u16string& table : selected_tables) {
+            sel_queries.emplace(table, std::u16string());
+        }
+        TK_TRACE("sel_queries.size=%d", static_cast<int>(sel_queries.size()));
+
+        std::vector<std::u16string> used_names;
+        for (size_t i = 0; i < selected_tables.size(); ++i) {
+            check_stop(*this);
+            t_table_report report{selected_tables[i], {}};
+            try {
+                convert_table(selected_tables[i], validator, used_names, source, report);
+            } catch (const tk_exception& e) {
+                report.result = t_table_report::outcome::failed;
+                publish(i, report);
+                error_handler::instance().set_context(selected_tables[i]);
+                error_handler::instance().handle(e, false);
+            } catch (...) {
+                // Abort, a stop request or a failure that is no error of ours: the table keeps
+                // what it reached, and the run ends below.
+                if (report.result == t_table_report::outcome::not_reached) {
+                    report.result = t_table_report::outcome::failed;
+                }
+                publish(i, report);
+                throw;
+            }
+            publish(i, report);
+            ++tables_done;
+        }
+        error_handler::instance().clear_context();
+        tables_done = 0;
+        total_tables = 0;
+    } catch (const tk_final_exception&) {
+        TK_LOG(2, "The conversion was stopped");
+    } catch (const tk_exception& e) {
+        error_handler::instance().handle(e, true);
+    } catch (const std::exception& e) {
+        tk_user_interface* ui = error_handler::instance().user_interface();
+        if (ui != nullptr) {
+            ui->error(error_handler::instance().error_caption(), e.what());
+        }
+    }
+}
+
+void brixel_converter::publish(size_t index, const t_table_report& report) {
+    const std::lock_guard<std::mutex> lock(reports_mutex_);
+    if (index < reports_.size()) {
+        reports_[index] = report;
+    }
+}
+
+void brixel_converter::convert_table(const std::u16string& table, ora_tn_validator& validator,
+                                     std::vector<std::u16string>& used_names, dbf_database& source,
+                                     t_table_report& report) {
+    set_current_table(table);
+    current_record = 0;
+    total_records = 0;
+
+    std::unique_ptr<udb_recordset> source_table = source.get_table(table, 1);
+    std::u16string name = modify1(table, source_table->schema, source_table->indexes);
+    const bool b_acceptable =
+        validator.is_acceptable(table) && !contains_ignoring_case(used_names, table);
+    if (uppercase) {
+        tk_wstring::to_upper(name);
+    }
+    report.destination = name;
+
+    if (ora_base->is_table_exist(name)) {
+        TK_LOGW(2, u"Table %s already exists", name.c_str());
+        if (mode == mode_overwrite) {
+            TK_LOG(2, "Overwrite existing table");
+            try {
+                ora_base->delete_tab(name);
+            } catch (const ora_exception& e) {
+                if (e.ora_number() == ora_resource_busy) {
+                    throw tk_exception(
+                        "Cannot delete table because it is busy with another process", 0);
+                }
+                throw;
+            }
+        } else if (mode == mode_skip) {
+            TK_LOG(2, "Skip existing table");
+            report.result = t_table_report::outcome::skipped;
+            return;
+        }
+    }
+
+    std::unique_ptr<udb_recordset> destination;
+    if (ora_base->is_table_exist(name)) {
+        destination = ora_base->get_table(name, 8);
+    } else if (skip_idx) {
+        destination = ora_base->create_table(name, source_table->schema, udb_indexes());
+    } else {
+        destination =
+            ora_base->create_table(name, source_table->schema, udb_indexes(source_table->indexes));
+    }
+
+    if (mode == mode_merge && !bool_dbf && !source_table->schema.conform_to(destination->schema)) {
+        throw tk_exception(
+            "The structure of data source does not conform to the destination table.", 0);
+    }
+
+    if (!b_acceptable) {
+        TK_LOGW(2, u"Store generated table name '%s'", name.c_str());
+        validator.add_existing_name(name);
+    }
+    used_names.push_back(name);
+
+    total_records = source_table->records_cnt;
+    report.records = source_table->records_cnt;
+    TK_LOGW(3, u"Converting table %s (%d records)", table.c_str(),
+            static_cast<int>(total_records.load()));
+    report.result = t_table_report::outcome::converted;
+    if (total_records == 0 || tab_def) {
+        return;
+    }
+    convert_records(table, *source_table, *destination, report);
+    // The destination is released before the source, so its pending work completes first.
+    destination.reset();
+}
+
+void brixel_converter::convert_records(const std::u16string& table, udb_recordset& source,
+                                       udb_recordset& destination, t_table_report& report) {
+    // Exact lookup once per table; null when the table has no column changes.
+    udb_table_mutator* mutator = find_table_mutator(table);
+    if (mutator != nullptr && mutator->fields().empty()) {
+        mutator = nullptr;
+    }
+    error_handler& errors = error_handler::instance();
+    source.first();
+    while (!source.is_eof()) {
+        const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
+        TK_TRACE("Converting %d record", static_cast<int>(number));
+        try {
+            udb_record* read = source.get_item();
+            TK_LOGW(2, u"udb_db_mutator::modify2(%s)", table.c_str());
+            udb_record& record = mutator != nullptr ? mutator->modify2(*read) : *read;
+            const auto* dbf = dynamic_cast<const dbf_record*>(read);
+            if (skip_del && dbf != nullptr && dbf->is_deleted) {
+                ++report.skipped_deleted;
+            } else {
+                destination.append_record(record);
+                ++report.inserted;
+            }
+        } catch (const tk_exception& e) {
+            ++report.rejected;
+            errors.set_context(table, number);
+            try {
+                errors.handle(e, false);
+            } catch (...) {
+                report.records_read = number;
+                current_record = number;
+                throw;
+            }
+        }
+        source.next();
+        current_record.store(number, std::memory_order_relaxed);
+        report.records_read = number;
+        check_stop(*this);
+    }
+}
+
+void brixel_converter::get_all_tables(std::vector<std::u16string>& tables) {
+    TK_LOG(2, "brixel_convertor::get_all_tables");
+    dbf_database source(src, 1, 0);
+    tables = source.get_tables();
+}
+
+udb_schema brixel_converter::get_schema(const std::u16string& table) {
+    TK_LOGW(2, u"brixel_converter::get_schema(%s)", table.c_str());
+    dbf_database source(src, 1, 0);
+    TK_ASSERT(source.is_table_exist(table), "brixel_conv.cpp");
+    std::unique_ptr<udb_recordset> recordset = source.get_table(table, 1);
+    // The recordset's descriptors die with it: the copy owns copies of them.
+    udb_schema copy;
+    for (const t_ftd* column : recordset->schema) {
+        copy.add_owned(std::make_unique<t_ftd>(*column));
+    }
+    return copy;
+}
