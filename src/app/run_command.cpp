@@ -1,0 +1,186 @@
+#include "app/run_command.hpp"
+
+#include <csignal>
+#include <fstream>
+#include <ostream>
+
+#include "app/brixel_converter.hpp"
+#include "app/brixel_startup.hpp"
+#include "app/cli_user_interface.hpp"
+#include "app/progress_reporter.hpp"
+#include "app/run_summary.hpp"
+#include "tk/tk_wstring.hpp"
+
+const char* const run_usage_text =
+    "usage: brixel-cli run [OPTIONS]\n"
+    "       brixel-cli PROFILE [OPTIONS]\n"
+    "  Converts DBF tables into Oracle without questions. Settings start from the last ones\n"
+    "  saved by Brixel, then the profile (when given), then the options.\n"
+    "  --profile FILE           load this profile first (same as giving PROFILE)\n"
+    "  --source FOLDER          the folder of DBF tables\n"
+    "  --host HOST --port PORT --service NAME --user USER\n"
+    "                           the Oracle server, listener port, service and user\n"
+    "  --password-env VAR       the password is in environment variable VAR\n"
+    "                           (without any password option: BRIXEL_PASSWORD when set)\n"
+    "  --password-file FILE     the password is the first line of FILE\n"
+    "  --password PASSWORD      visible to every user in the process list: avoid\n"
+    "  --tables A,B,C           the tables to convert, in this order (default: the profile's,\n"
+    "                           else every table of the folder)\n"
+    "  --existing overwrite|merge|skip   what to do with a table that already exists\n"
+    "  --definitions-only       create the tables, copy no record\n"
+    "  --skip-deleted           leave deleted records out\n"
+    "  --bool-as-is             convert logical values as they are\n"
+    "  --skip-indexes           create no indexes\n"
+    "                           (each of these four has a --no-... form to turn it off)\n"
+    "  --uppercase on|off       make destination names upper case\n"
+    "  --encoding ID|NAME       the code page of the DBF texts (see brixel-cli inspect --help)\n"
+    "  --log FILE               write the trace log to FILE\n"
+    "  --log-level N            1 everything, 2 notable events, 3 progress only\n"
+    "  --save-profile FILE      save the resulting settings as a profile (mode 0600)\n"
+    "  --on-error ask|continue|abort   answer to an error that allows going on\n"
+    "                           (default: ask on a terminal, continue otherwise)\n"
+    "  --errors-file FILE       also write every error message to FILE\n"
+    "  --quiet                  no progress and no summary\n"
+    "Exit status: 0 converted without errors, 1 finished with errors, 2 bad usage or an\n"
+    "unreadable profile, 255 cannot connect.\n";
+
+namespace {
+
+// The run being drawn, for Ctrl-C: a signal handler may only store a flag.
+brixel_startup* g_interrupted_startup = nullptr;
+
+extern "C" void on_interrupt(int /*signal*/) {
+    if (g_interrupted_startup != nullptr) {
+        g_interrupted_startup->request_stop();
+    }
+}
+
+// Ctrl-C asks the run to stop at its next record; a second one ends the process as usual.
+class interrupt_scope {
+  public:
+    explicit interrupt_scope(brixel_startup& startup) {
+        g_interrupted_startup = &startup;
+        struct sigaction action {};
+        action.sa_handler = on_interrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~interrupt_scope() {
+        sigaction(SIGINT, &previous_, nullptr);
+        g_interrupted_startup = nullptr;
+    }
+    interrupt_scope(const interrupt_scope&) = delete;
+    interrupt_scope& operator=(const interrupt_scope&) = delete;
+
+  private:
+    struct sigaction previous_ {};
+};
+
+void print_all(cli_user_interface& ui, const progress_reporter::output& output) {
+    for (const std::string& line : output.lines) {
+        ui.print_line(line);
+    }
+    if (output.status) {
+        ui.draw_progress(*output.status);
+    }
+}
+
+std::string destination_text(const brixel_converter& c) {
+    return tk_w2a(c.user) + "@" + tk_w2a(c.host) + ":" + tk_w2a(c.port) + "/" + tk_w2a(c.dest);
+}
+
+}  // namespace
+
+int run_command(const run_options& options, run_terminal& terminal) {
+    if (options.help) {
+        terminal.out << run_usage_text;
+        return cli_exit_ok;
+    }
+    const on_error_policy policy =
+        options.on_error.value_or(default_on_error_policy(terminal.b_interactive));
+    cli_user_interface ui(terminal.err, policy, terminal.in);
+
+    if (options.errors_file) {
+        // Found out now rather than after a long run.
+        try {
+            write_errors_file(*options.errors_file, {});
+        } catch (const run_usage_error& e) {
+            ui.error("", e.message);
+            return cli_exit_usage;
+        }
+    }
+
+    std::unique_ptr<brixel_startup> startup;
+    try {
+        startup = std::make_unique<brixel_startup>(ui);
+    } catch (const std::exception&) {
+        // Reported by the start-up (most often: no Oracle client library).
+        return cli_exit_cannot_connect;
+    }
+    brixel_converter& converter = startup->converter();
+
+    try {
+        if (options.profile && !startup->load_quick_launch_profile(*options.profile)) {
+            ui.error("", "the profile " + *options.profile +
+                             " is not a valid profile: a setting comes before its section");
+            return cli_exit_usage;
+        }
+        apply_run_options(options, converter, run_environment::process());
+        if (options.save_profile) {
+            save_run_profile(converter, *options.save_profile);
+        }
+    } catch (const run_usage_error& e) {
+        ui.error("", e.message);
+        return cli_exit_usage;
+    } catch (const tk_exception& e) {
+        // The profile that does not exist and the log file errors are the converter's own.
+        ui.error("", e.message);
+        return cli_exit_usage;
+    }
+
+    if (!options.quiet) {
+        const size_t count = converter.selected_tables.size();
+        ui.print_line("brixel-cli: " + std::to_string(count) + (count == 1 ? " table" : " tables") +
+                      " from " + tk_w2a(converter.src) + " into " + destination_text(converter));
+    }
+    if (!startup->connect()) {
+        return cli_exit_cannot_connect;
+    }
+
+    progress_reporter reporter(converter.selected_tables, terminal.b_progress_line);
+    {
+        interrupt_scope interrupts(*startup);
+        startup->run([&] {
+            if (!options.quiet) {
+                print_all(ui, reporter.update(progress_snapshot::read(converter),
+                                              progress_reporter::clock::now()));
+            }
+        });
+    }
+    ui.end_progress();
+
+    const std::vector<t_table_report> reports = converter.reports();
+    const std::vector<std::string> errors = ui.all_errors();
+    if (!options.quiet) {
+        print_all(ui, reporter.finish(reports));
+        if (startup->stop_requested()) {
+            ui.print_line("brixel-cli: the run was interrupted");
+        }
+        terminal.out << format_summary(reports, errors);
+        terminal.out.flush();
+    }
+    int code = run_exit_code(reports, errors.size());
+    if (startup->stop_requested()) {
+        code = cli_exit_errors;
+    }
+    if (options.errors_file) {
+        try {
+            write_errors_file(*options.errors_file, errors);
+        } catch (const run_usage_error& e) {
+            ui.error("", e.message);
+            code = cli_exit_errors;
+        }
+    }
+    return code;
+}
