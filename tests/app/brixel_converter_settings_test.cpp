@@ -1,0 +1,328 @@
+// The converter's settings: the copy kept in the settings store between runs, profiles written
+// and read back (layout, reading rules, the existing-table policy, the type mapping), the log
+// file choice, and the progress percentage the front ends draw.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/brixel_converter.hpp"
+#include "converter_settings_fixture.hpp"
+#include "tk/tk_exception.hpp"
+#include "tk/tk_log.hpp"
+#include "tk/tk_wstring.hpp"
+#include "udb/udb_field_mutator.hpp"
+
+namespace {
+
+using tables = std::vector<std::u16string>;
+
+tk_exception raised(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const tk_exception& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no tk_exception";
+    return tk_exception("", 0);
+}
+
+t_field_description description(std::u16string type, int32_t length, int32_t scale = 0,
+                                int32_t precision = 0) {
+    t_field_description d;
+    d.type = std::move(type);
+    d.length = length;
+    d.scale = scale;
+    d.precision = precision;
+    return d;
+}
+
+// One line per mapped column with everything the mapping keeps, after the table's new name.
+std::vector<std::string> mapping_lines(const udb_table_mutator& table) {
+    std::vector<std::string> lines{tk_w2a(table.new_name)};
+    for (const auto& [name, field] : table.fields()) {
+        lines.push_back(tk_w2a(name + u">" + field->new_name + u"|" + field->type + u"|" +
+                               field->default_value + u"|" + field->character_set) +
+                        "|" + std::to_string(field->length) + "," + std::to_string(field->scale) +
+                        "," + std::to_string(field->precision) + "|" +
+                        std::to_string(field->vartype) + "|" + std::to_string(field->status));
+    }
+    return lines;
+}
+
+class settings_test : public converter_settings_test {
+  protected:
+    ~settings_test() override { tk_log::get().reset(); }
+
+    std::u16string profile(const std::string& name) { return tk_a2w(folder.file(name)); }
+
+    std::optional<brixel_converter> converter;
+};
+
+// The converter as a user left it: every setting away from its default.
+void set_everything(brixel_converter& c) {
+    c.bool_dbf = true;
+    c.code_page = 1251;
+    c.dest = u"ORCL";
+    c.mode = brixel_converter::mode_skip;
+    c.store_oracle_settings(u"db.example", u"scott", u"p\u00e4ss = w\\rd ", u"1522");
+    c.skip_del = true;
+    c.skip_idx = true;
+    c.src = u"/data/d\u00fcsseldorf";
+    c.tab_def = true;
+    c.uppercase = false;
+}
+
+}  // namespace
+
+TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last_converter_had) {
+    converter.emplace();
+    EXPECT_EQ(converter->port, u"1521");
+    EXPECT_TRUE(converter->uppercase);
+    EXPECT_FALSE(converter->bool_dbf || converter->skip_del || converter->skip_idx ||
+                 converter->tab_def);
+    EXPECT_EQ(converter->mode, brixel_converter::mode_overwrite);
+    EXPECT_EQ(converter->code_page, 0);
+    EXPECT_TRUE(converter->src.empty() && converter->dest.empty() && converter->host.empty() &&
+                converter->user.empty() && converter->password.empty());
+
+    set_everything(*converter);
+    converter.reset();
+    struct stat info {};
+    ASSERT_EQ(::stat(settings_file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);  // it holds the password
+    EXPECT_NE(read(settings_file).find("[Software\\Quillonworks\\Brixel]"), std::string::npos);
+
+    converter.emplace();
+    EXPECT_TRUE(converter->bool_dbf && converter->skip_del && converter->skip_idx &&
+                converter->tab_def);
+    EXPECT_FALSE(converter->uppercase);
+    EXPECT_EQ(converter->code_page, 1251);
+    EXPECT_EQ(converter->mode, brixel_converter::mode_skip);
+    EXPECT_EQ(converter->dest, u"ORCL");
+    EXPECT_EQ(converter->src, u"/data/d\u00fcsseldorf");
+    EXPECT_EQ(converter->host, u"db.example");
+    EXPECT_EQ(converter->user, u"scott");
+    EXPECT_EQ(converter->password, u"p\u00e4ss = w\\rd ");
+    EXPECT_EQ(converter->port, u"1522");
+}
+
+TEST_F(settings_test, settings_store_values_that_are_missing_or_unknown_give_the_defaults) {
+    std::filesystem::create_directories(std::filesystem::path(settings_file).parent_path());
+    write(settings_file,
+          "[Software\\Quillonworks\\Brixel]\n"
+          "mode=dword:00000007\n"
+          "port=sz:\n"
+          "uppercase=sz:yes\n"
+          "src=sz:/in\n");
+    converter.emplace();
+    EXPECT_EQ(converter->mode, brixel_converter::mode_overwrite);  // no policy 7
+    EXPECT_EQ(converter->port, u"");                               // an empty text is a value
+    EXPECT_TRUE(converter->uppercase);                             // a text is no flag
+    EXPECT_EQ(converter->src, u"/in");
+}
+
+TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_byte_for_byte) {
+    converter.emplace();
+    set_everything(*converter);
+    converter->user.clear();  // an empty setting is not written
+    converter->password = u"p\u00e4ss = w\\rd";
+    converter->mode = brixel_converter::mode_merge;
+    converter->selected_tables = {u"b", u"A", u"C"};
+    converter->available_queries[u"big"] = u"select * from b where n > 1";
+    ASSERT_TRUE(converter->store_profile(profile("first.brixel")));
+
+    const std::string saved = read(folder.file("first.brixel"));
+    EXPECT_EQ(saved.substr(0, saved.find("[Type Mappings]")),
+              "[Available Queries]\r\n"
+              "big=select * from b where n > 1\r\n"
+              "\r\n"
+              "[Generic settings]\r\n"
+              "bool as is=1\r\n"
+              "dest=ORCL\r\n"
+              "encoding=1251\r\n"
+              "logfile=\r\n"
+              "mode=1\r\n"
+              "only definitions=1\r\n"
+              "skip deleted=1\r\n"
+              "skip indexes=1\r\n"
+              "src=/data/d\xc3\xbc"
+              "sseldorf\r\n"
+              "\r\n"
+              "[Oracle settings]\r\n"
+              "host=db.example\r\n"
+              "password=p\xc3\xa4ss = w\\rd\r\n"
+              "port=1522\r\n"
+              "\r\n"
+              "[Selected Tables]\r\n"
+              "A\r\n"
+              "C\r\n"
+              "b\r\n"
+              "\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.file("first.brixel").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    converter.reset();
+
+    // A fresh converter whose settings store knows nothing of the first one.
+    use_settings_folder("other");
+    converter.emplace();
+    ASSERT_TRUE(converter->load_profile(profile("first.brixel")));
+    EXPECT_EQ(converter->selected_tables, (tables{u"A", u"C", u"b"}));
+    EXPECT_EQ(converter->available_queries.at(u"big"), u"select * from b where n > 1");
+    EXPECT_EQ(converter->mode, brixel_converter::mode_merge);
+    EXPECT_TRUE(converter->bool_dbf && converter->skip_del && converter->skip_idx &&
+                converter->tab_def);
+    EXPECT_EQ(converter->code_page, 1251);
+    EXPECT_EQ(converter->src, u"/data/d\u00fcsseldorf");
+    EXPECT_EQ(converter->dest, u"ORCL");
+    EXPECT_EQ(converter->host, u"db.example");
+    EXPECT_EQ(converter->password, u"p\u00e4ss = w\\rd");
+    EXPECT_EQ(converter->port, u"1522");
+    EXPECT_EQ(converter->user, u"");
+    EXPECT_TRUE(converter->uppercase);  // not a profile setting
+
+    ASSERT_TRUE(converter->store_profile(profile("second.brixel")));
+    EXPECT_EQ(read(folder.file("second.brixel")), saved);
+}
+
+TEST_F(settings_test, hand_written_profile_loads_by_the_reading_rules) {
+    converter.emplace();
+    converter->host = u"kept.example";
+    converter->mode = brixel_converter::mode_merge;
+    write(folder.file("hand.brixel"),
+          "   [Generic settings]   \n"
+          "  src =   /data/in   \n"
+          "src=/data/second\n"
+          "mode=2\n"
+          "skip deleted=yes\n"
+          "encoding=  1250\n"
+          "\n"
+          "[Oracle settings]\r"
+          "user=scott\r"
+          "[Selected Tables]\r\n"
+          "orders\r\n"
+          "  big = select 1 from dual\r\n"
+          "orders\r\n");
+    ASSERT_TRUE(converter->load_profile(profile("hand.brixel")));
+    EXPECT_EQ(converter->src, u"   /data/in");  // the first value, with its leading blanks
+    EXPECT_EQ(converter->mode, brixel_converter::mode_skip);
+    EXPECT_FALSE(converter->skip_del);  // only "1" sets it
+    EXPECT_EQ(converter->code_page, 1250);
+    EXPECT_EQ(converter->user, u"scott");
+    EXPECT_EQ(converter->host, u"kept.example");  // not named: not cleared
+    EXPECT_EQ(converter->selected_tables, tables{u"orders"});
+    EXPECT_EQ(converter->sel_queries.at(u"big"), u" select 1 from dual");
+
+    // No "Selected Tables" at all, a policy that does not exist and a code page that is no
+    // number: the profile loads and keeps the current values for those.
+    write(folder.file("bare.brixel"),
+          "[Generic settings]\r\nmode=7\r\nencoding=12abc\r\ndest=XE\r\n");
+    ASSERT_TRUE(converter->load_profile(profile("bare.brixel")));
+    EXPECT_EQ(converter->dest, u"XE");
+    EXPECT_EQ(converter->mode, brixel_converter::mode_skip);
+    EXPECT_EQ(converter->code_page, 1250);
+    EXPECT_EQ(converter->selected_tables, tables{u"orders"});
+
+    // A key before any section: the profile is not applied.
+    write(folder.file("headless.brixel"), "dest=NOPE\r\n[Generic settings]\r\n");
+    EXPECT_FALSE(converter->load_profile(profile("headless.brixel")));
+    EXPECT_EQ(converter->dest, u"XE");
+
+    const tk_exception missing =
+        raised([&] { converter->load_profile(profile("missing.brixel")); });
+    EXPECT_EQ(missing.message,
+              "Profile does not exist. Please verify the correct path/name was given.");
+    EXPECT_EQ(missing.level, 1);
+}
+
+TEST_F(settings_test, type_mapping_travels_through_a_profile) {
+    converter.emplace();
+    udb_table_mutator& orders = converter->get_table_mutator(u"orders", u"SALES_ORDERS");
+    t_field_description renamed = description(u"NVARCHAR2(60)", 60);
+    renamed.default_value = u"'none'";
+    orders.update_field(u"CUST", u"CUSTOMER", renamed);
+    orders.update_field(u"QTY", u"QUANTITY", description(u"NUMBER(10,2)", 0, 2, 10));
+    orders.update_field(u"PRICE", u"PRICE", description(u"NUMBER(11,0)", 0, 0, 11));
+    orders.update_field(u"NOTE", u"NOTE", description(u"CLOB", 0));
+    orders.find_field(u"NOTE")->status = udb_field_mutator::status_deleted;
+    const std::vector<std::string> expected = mapping_lines(orders);
+    ASSERT_TRUE(converter->store_profile(profile("mapping.brixel")));
+    converter.reset();
+
+    converter.emplace();
+    ASSERT_TRUE(converter->load_profile(profile("mapping.brixel")));
+    const udb_table_mutator* back = converter->find_table_mutator(u"orders");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(mapping_lines(*back), expected);
+}
+
+TEST_F(settings_test, log_file_must_be_writable_in_an_existing_folder) {
+    tk_log::get().reset();
+    tk_converter c;
+    const tk_exception no_folder = raised([&] { c.set_logfile(folder.file("nowhere/x.log")); });
+    EXPECT_EQ(no_folder.message,
+              "Logfile path does not exist.\nPlease verify the correct path was given.");
+    EXPECT_EQ(no_folder.level, 1);
+    EXPECT_TRUE(c.logfile.empty());
+    EXPECT_FALSE(tk_log::get().enabled());
+
+    const std::string path = folder.file("run.log");
+    c.set_logfile(path);
+    EXPECT_EQ(c.logfile, path);
+    EXPECT_TRUE(tk_log::get().enabled());
+    EXPECT_EQ(tk_log::get().path(), path);
+    TK_LOG(3, "Converting table %s (%d records)", "t", 3);
+    EXPECT_NE(read(path).find("Converting table t (3 records)"), std::string::npos);
+
+    // A profile names its log file the same way.
+    tk_log::get().reset();
+    converter.emplace();
+    const std::string other = folder.file("profile.log");
+    write(folder.file("log.brixel"), "[Generic settings]\r\nlogfile=" + other + "\r\n");
+    ASSERT_TRUE(converter->load_profile(profile("log.brixel")));
+    EXPECT_EQ(tk_log::get().path(), other);
+    write(folder.file("badlog.brixel"),
+          "[Generic settings]\r\nlogfile=" + folder.file("no/such.log") + "\r\n");
+    EXPECT_EQ(raised([&] { converter->load_profile(profile("badlog.brixel")); }).level, 1);
+}
+
+TEST_F(settings_test, log_file_that_exists_read_only_is_refused) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may write a file of mode 0400";
+    }
+    tk_log::get().reset();
+    const std::string path = folder.file("read_only.log");
+    write(path, "old\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0400), 0);
+    tk_converter c;
+    const tk_exception e = raised([&] { c.set_logfile(path); });
+    EXPECT_EQ(e.message, "Logfile name specifies an existing read-only file.");
+    EXPECT_EQ(e.level, 1);
+    EXPECT_FALSE(tk_log::get().enabled());
+}
+
+TEST(converter_progress, percent_counts_tables_done_and_the_share_of_the_current_table) {
+    struct probe : udb_converter {
+        bool test_query(const std::u16string&) override { return false; }
+    } c;
+    EXPECT_EQ(c.percent(), 0u);  // before a run
+    c.total_tables = 3;
+    c.tables_done = 1;
+    EXPECT_EQ(c.percent(), 33u);  // no records known yet
+    c.total_records = 200;
+    c.current_record = 100;
+    EXPECT_EQ(c.percent(), 33u + 50u / 3u);
+    // Record counts near the 32-bit limit do not wrap when multiplied by 100.
+    c.total_tables = 1;
+    c.tables_done = 0;
+    c.total_records = 4000000000u;
+    c.current_record = 3000000000u;
+    EXPECT_EQ(c.percent(), 75u);
+}

@@ -1,0 +1,73 @@
+#pragma once
+// A home for tests that build the converter: its own settings store folder, the OCI stand-in as
+// the client library (the converter loads it when it is built) with a stand-in home of its own,
+// and the stand-in's admin tool for services and users.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "tk/tk_test_folder.hpp"
+
+// The test's scratch folder. Named apart from tk_test_folder's, which a log_capture in the same
+// test makes (and empties) for its own use.
+class converter_home_folder {
+  public:
+    converter_home_folder() {
+        const char* root = std::getenv("BRIXEL_TEST_TMP");
+        const std::filesystem::path base =
+            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        path_ = base / ("home." + std::string(info->test_suite_name()) + "." + info->name() + "." +
+                        std::to_string(getpid()));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~converter_home_folder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    converter_home_folder(const converter_home_folder&) = delete;
+    converter_home_folder& operator=(const converter_home_folder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+class converter_settings_test : public testing::Test {
+  protected:
+    converter_settings_test() {
+        setenv("BRIXEL_OCI_LIBRARY", OCISIM_LIBRARY, 1);
+        std::filesystem::create_directories(folder.path() / "ocisim");
+        setenv("OCISIM_HOME", folder.file("ocisim").c_str(), 1);
+        use_settings_folder("config");
+    }
+    ~converter_settings_test() override { unsetenv("BRIXEL_CONFIG_HOME"); }
+
+    // Points the settings store at a folder of its own under the test's folder.
+    void use_settings_folder(const std::string& name) {
+        std::filesystem::create_directories(folder.path() / name);
+        setenv("BRIXEL_CONFIG_HOME", folder.file(name).c_str(), 1);
+        settings_file = folder.file(name) + "/Quillonworks/Brixel.conf";
+    }
+
+    void admin(const std::string& arguments) {
+        const std::string command = "OCISIM_HOME='" + folder.file("ocisim") + "' " +
+                                    std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+    static std::string read(const std::string& path) { return tk_test_folder::read(path); }
+    static void write(const std::string& path, const std::string& content) {
+        tk_test_folder::write(path, content);
+    }
+
+    converter_home_folder folder;
+    std::string settings_file;
+};
