@@ -77,14 +77,16 @@ void brixel_startup::run(const std::function<void()>& poll, uint32_t poll_ms) {
         if (stop_requested()) {
             converter_->request_stop();
         }
+        // A period of 0 would spin; the shortest wait is one millisecond.
+        const uint32_t period = std::max<uint32_t>(poll_ms, 1);
         while (worker.is_running()) {
             if (poll) {
                 poll();
             }
-            for (uint32_t waited = 0; waited < poll_ms && worker.is_running();
+            for (uint32_t waited = 0; waited < period && worker.is_running();
                  waited += end_check_ms) {
                 std::this_thread::sleep_for(
-                    std::chrono::milliseconds(std::min(end_check_ms, poll_ms - waited)));
+                    std::chrono::milliseconds(std::min(end_check_ms, period - waited)));
             }
         }
         worker.join();
