@@ -47,7 +47,8 @@ int inspect(const std::vector<std::string>& args) {
     try {
         options = parse_inspect_arguments(args);
     } catch (const run_usage_error& e) {
-        std::cerr << "brixel-cli inspect: " << e.message << '\n' << inspect_usage_text;
+        std::cerr << "brixel-cli inspect: " << e.message
+                  << "\n'brixel-cli inspect --help' shows the usage\n";
         return inspect_usage;
     }
     if (options.help) {

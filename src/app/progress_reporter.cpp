@@ -107,6 +107,8 @@ progress_reporter::output progress_reporter::finish(const std::vector<t_table_re
             reached = i + 1;
         }
     }
+    // A table whose start was seen ends too, whatever the run made of it.
+    reached = std::max(reached, started_);
     for (size_t i = ended_; i < reached; ++i) {
         end_line(i, out);
     }

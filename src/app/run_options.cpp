@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -257,7 +258,22 @@ uint8_t parse_encoding(const std::string& text) {
             }
         }
     }
-    std::string message = "--encoding: no code page '" + text + "'; the choices are:";
+    std::string message = "--encoding: no code page '" + text + "'";
+    if (const std::optional<long> number = parse_integer(text, false)) {
+        // A code page number where an id is wanted: name the ids that decode with it.
+        std::string ids;
+        for (const auto& [known, name] : names) {
+            if (known != 0 && dbf_codepage_of(known) == *number) {
+                char id[8];
+                std::snprintf(id, sizeof id, "0x%02X", static_cast<unsigned>(known));
+                ids += std::string(ids.empty() ? "" : ", ") + id + " " + tk_w2a(name);
+            }
+        }
+        if (!ids.empty()) {
+            message += "; " + text + " is a code page number, chosen by the id " + ids;
+        }
+    }
+    message += "; the choices are:";
     for (const auto& [known, name] : names) {
         char id[8];
         std::snprintf(id, sizeof id, "0x%02X", static_cast<unsigned>(known));
