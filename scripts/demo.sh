@@ -66,7 +66,7 @@ show "Customers (code page 1252; NOTES_CHARS is the length of the memo):" \
     'SELECT CUST_ID, COMPANY, CITY, SINCE, ACTIVE, CREDIT, length(NOTES) AS NOTES_CHARS
      FROM CUSTOMERS ORDER BY CUST_ID LIMIT 5'
 show "Products (code page 1250):" \
-    'SELECT SKU, NAME, PRICE, STOCK FROM PRODUCTS ORDER BY SKU LIMIT 4'
+    'SELECT SKU, NAME, PRICE, STOCK, DISCONT FROM PRODUCTS ORDER BY SKU'
 show "Suppliers (Visual FoxPro, code page 1251; currency, datetime and a null):" \
     'SELECT SUPP_ID, NAME, BALANCE, LAST_DELIV FROM SUPPLIERS ORDER BY SUPP_ID'
 echo
