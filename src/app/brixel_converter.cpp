@@ -142,9 +142,7 @@ void brixel_converter::operator()() {
             } catch (...) {
                 // Abort, a stop request or a failure that is no error of ours: the table keeps
                 // what it reached, and the run ends below.
-                if (report.result == t_table_report::outcome::not_reached) {
-                    report.result = t_table_report::outcome::failed;
-                }
+                report.result = t_table_report::outcome::failed;
                 publish(i, report);
                 throw;
             }
@@ -234,11 +232,10 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     report.records = source_table->records_cnt;
     TK_LOGW(3, u"Converting table %s (%d records)", table.c_str(),
             static_cast<int>(total_records.load()));
-    report.result = t_table_report::outcome::converted;
-    if (total_records == 0 || tab_def) {
-        return;
+    if (total_records != 0 && !tab_def) {
+        convert_records(table, *source_table, *destination, report);
     }
-    convert_records(table, *source_table, *destination, report);
+    report.result = t_table_report::outcome::converted;
     // The destination is released before the source, so its pending work completes first.
     destination.reset();
 }

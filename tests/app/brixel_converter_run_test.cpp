@@ -1,0 +1,515 @@
+// The conversion run end to end: DBF folders of every layout converted into the stand-in through
+// the client library path, values compared with what the DBF reader decodes, the statements
+// sent, the existing-table policies, and every way a table or a record can fail.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/converter_run_fixture.hpp"
+#include "dbf/dbf_record.hpp"
+#include "ora/ora_standin_fixture.hpp"
+#include "udb/ole_decimal.hpp"
+
+namespace {
+
+// A value as text that both sides must agree on. Oracle keeps no empty text: an empty text and
+// a missing value are both NULL. Numbers compare by their exact decimal value, floating ones by
+// their bits. Two readings are coarser because of what the other side is: a single-precision
+// source is compared in its own 7 digits (its text in the file is what the server receives), and
+// a NUMBER without precision reads back as a double.
+std::string canonical(const ole_variant& v, const ole_variant& other) {
+    const bool b_single = v.vt() == VT_R4 || other.vt() == VT_R4;
+    const bool b_double = v.vt() == VT_R8 || other.vt() == VT_R8;
+    if ((b_single || b_double) && v.vt() != VT_EMPTY && v.vt() != VT_NULL &&
+        other.vt() != VT_EMPTY && other.vt() != VT_NULL) {
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, b_single ? "num:%.7g" : "num:%.17g", v.to_double());
+        return buffer;
+    }
+    switch (v.vt()) {
+        case VT_EMPTY:
+        case VT_NULL:
+            return "null";
+        case VT_BSTR:
+            return v.wstring().empty() ? "null" : "text:" + tk_w2a(v.wstring());
+        case VT_DATE: {
+            const t_systemtime& t = v.date();
+            char buffer[64];
+            std::snprintf(buffer, sizeof buffer, "date:%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year,
+                          t.month, t.day, t.hour, t.minute, t.second, t.milliseconds);
+            return buffer;
+        }
+        case VT_BOOL:
+            return v.to_bool() ? "num:1" : "num:0";
+        case VT_BLOB:
+        case VT_ARRAY | VT_UI1: {
+            if (v.bytes().empty()) {
+                return "null";
+            }
+            std::string hex = "bytes:";
+            for (const unsigned char b : v.bytes()) {
+                char two[3];
+                std::snprintf(two, sizeof two, "%02X", b);
+                hex += two;
+            }
+            return hex;
+        }
+        default: {
+            ole_variant d = v;
+            d.change_type(VT_DECIMAL);
+            return "num:" + ole_dec_to_string(d.dec());
+        }
+    }
+}
+
+std::string long_text(size_t length, const std::string& unit) {
+    std::string out;
+    while (out.size() < length) {
+        out += unit;
+    }
+    out.resize(length);
+    return out;
+}
+
+}  // namespace
+
+class brixel_converter_run : public converter_run_test {
+  protected:
+    // Every source record (or every one not deleted) equals its destination row, in order.
+    void expect_same_rows(const std::u16string& source, const std::u16string& destination,
+                          bool b_skip_deleted = false) {
+        const auto from = source_rows(source);
+        const auto to = rows(destination);
+        size_t row = 0;
+        for (const source_record& record : from) {
+            if (b_skip_deleted && record.b_deleted) {
+                continue;
+            }
+            ASSERT_LT(row, to.size()) << tk_w2a(destination) << ": too few rows";
+            ASSERT_EQ(record.values.size(), to[row].size());
+            for (size_t i = 0; i < record.values.size(); ++i) {
+                EXPECT_EQ(canonical(record.values[i], to[row][i]),
+                          canonical(to[row][i], record.values[i]))
+                    << tk_w2a(destination) << " row " << row + 1 << " column " << i + 1;
+            }
+            ++row;
+        }
+        EXPECT_EQ(row, to.size()) << tk_w2a(destination) << ": rows that came from nowhere";
+    }
+};
+
+TEST_F(brixel_converter_run, every_layout_and_field_type_arrives_intact) {
+    // Texts are written in each table's code page.
+    const std::string over_2000 = long_text(4500,
+                                            "Gr\xfc\xdf"
+                                            "e aus K\xf6ln, \xe9lan, na\xefve; ");
+    dbf_writer d3(dbf_ver::dbase3_memo);
+    d3.codepage(0x03)
+        .field("NAME", 'C', 20)
+        .field("PRICE", 'N', 10, 2)
+        .field("QTY", 'N', 5)
+        .field("SINCE", 'D', 8)
+        .field("ACTIVE", 'L', 1)
+        .field("NOTES", 'M', 10);
+    d3.add_record({dbf_cell::raw("Caf\xe9 M\xfcller"), dbf_cell::number(1234.5),
+                   dbf_cell::integer(7), dbf_cell::date(1999, 12, 31), dbf_cell::logical(true),
+                   dbf_cell::memo("\xdc"
+                                  "bergr\xf6\xdf"
+                                  "e")});
+    d3.add_record({dbf_cell::blank(), dbf_cell::blank(), dbf_cell::blank(), dbf_cell::blank(),
+                   dbf_cell::logical_char('?'), dbf_cell::blank()});
+    d3.add_record({dbf_cell::raw("Zo\xeb"), dbf_cell::number(-0.01), dbf_cell::integer(-9999),
+                   dbf_cell::date(2024, 2, 29), dbf_cell::logical(false),
+                   dbf_cell::memo(over_2000)});
+    write(d3, "customers.dbf");
+
+    dbf_writer d4(dbf_ver::dbase4_memo);
+    d4.codepage(0x65)  // cp866
+        .field("CITY", 'C', 30)
+        .field("RATE", 'F', 12, 4)
+        .field("MEMO", 'M', 10);
+    d4.add_record({dbf_cell::raw("\x8c\xae\xe1\xaa\xa2\xa0"), dbf_cell::number(3.1416),
+                   dbf_cell::memo("\x8f\xe0\xa8\xa2\xa5\xe2")});
+    write(d4, "cities.dbf");
+
+    dbf_writer fox(dbf_ver::foxpro2_memo);
+    fox.codepage(0xC8)  // cp1250
+        .field("ITEM", 'C', 15)
+        .field("PICTURE", 'G', 10)
+        .field("WEIGHT", 'N', 8, 3);
+    fox.add_record({dbf_cell::raw("\x8akoda \xe8\xe1st"), dbf_cell::memo_typed("\x01\x02\xff", 0),
+                    dbf_cell::number(12.5)});
+    write(fox, "parts.dbf");
+
+    dbf_writer vfp(dbf_ver::vfp);
+    vfp.codepage(0x03)
+        .field("ID", 'I', 4)
+        .field("AMOUNT", 'Y', 8)
+        .field("STAMP", 'T', 8)
+        .field("RATIO", 'B', 8, 4)
+        .field("BODY", 'M', 4)
+        .field("RAWMEMO", 'M', 4, 0, dbf_vfp_flag::binary);
+    vfp.add_record({dbf_cell::integer(-2147483647), dbf_cell::currency(-922337203685477LL),
+                    dbf_cell::datetime(2016, 12, 31, 23, 59, 59), dbf_cell::floating(0.1),
+                    dbf_cell::memo(long_text(2100, "x'y")),
+                    dbf_cell::memo(std::string_view("\x00\x10\x27\xff", 4))});
+    vfp.add_record({dbf_cell::integer(0), dbf_cell::currency(0), dbf_cell::blank(),
+                    dbf_cell::floating(-1.5e-5), dbf_cell::blank(), dbf_cell::blank()});
+    write(vfp, "ledger.dbf");
+
+    dbf_writer d7(dbf_ver::dbase7);
+    d7.field("SEQ", 'I', 4).field("SCORE", 'O', 8).field("AT", '@', 8);
+    d7.add_record(
+        {dbf_cell::integer(42), dbf_cell::floating(2.5), dbf_cell::datetime(2001, 2, 3, 4, 5, 6)});
+    write(d7, "scores.dbf");
+
+    dbf_writer fb(dbf_ver::foxbase);
+    fb.field("CODE", 'C', 4).field("N", 'N', 3);
+    fb.add_record({dbf_cell::text("A1"), dbf_cell::integer(1)});
+    write(fb, "codes.dbf");
+
+    const ora_statement_log log;
+    run({u"customers", u"cities", u"parts", u"ledger", u"scores", u"codes"});
+    EXPECT_TRUE(ui_.all_errors.empty()) << ui_.all_errors.front();
+
+    // Column types as table creation derives them from the DBF fields.
+    const std::vector<std::string> creates = log.starting_with("CREATE TABLE");
+    ASSERT_EQ(creates.size(), 6u);
+    // N gets its length plus its decimals as precision, F is a single-precision number, T a
+    // time stamp with fractions, memo texts large objects.
+    EXPECT_EQ(creates[0],
+              "CREATE TABLE \"CUSTOMERS\" (\"NAME\" NVARCHAR2(20) , \"PRICE\" NUMBER(12,2), "
+              "\"QTY\" NUMBER(11,0), \"SINCE\" DATE, \"ACTIVE\" NUMBER(3,0), \"NOTES\" CLOB)");
+    EXPECT_EQ(creates[1],
+              "CREATE TABLE \"CITIES\" (\"CITY\" NVARCHAR2(30) , \"RATE\" NUMBER, \"MEMO\" CLOB)");
+    EXPECT_EQ(creates[3],
+              "CREATE TABLE \"LEDGER\" (\"ID\" NUMBER(11,0), \"AMOUNT\" NUMBER, "
+              "\"STAMP\" TIMESTAMP, \"RATIO\" NUMBER, \"BODY\" CLOB, \"RAWMEMO\" CLOB)");
+
+    expect_same_rows(u"customers", u"CUSTOMERS");
+    expect_same_rows(u"cities", u"CITIES");
+    expect_same_rows(u"parts", u"PARTS");
+    expect_same_rows(u"ledger", u"LEDGER");
+    expect_same_rows(u"scores", u"SCORES");
+    expect_same_rows(u"codes", u"CODES");
+
+    // The texts themselves, in case both sides decoded them the same wrong way.
+    const auto customers = rows(u"CUSTOMERS");
+    EXPECT_EQ(customers[0][0].wstring(), u"Café Müller");
+    EXPECT_EQ(customers[2][5].wstring(), tk_ansi_to_ucs2(over_2000, 1252));
+    EXPECT_EQ(rows(u"CITIES")[0][0].wstring(), u"Москва");
+    EXPECT_EQ(rows(u"PARTS")[0][0].wstring(), u"Škoda část");
+
+    const auto reports = converter().reports();
+    ASSERT_EQ(reports.size(), 6u);
+    EXPECT_EQ(reports[0].inserted, 3u);
+    EXPECT_EQ(reports[3].records_read, 2u);
+    for (const t_table_report& r : reports) {
+        EXPECT_EQ(r.result, t_table_report::outcome::converted) << tk_w2a(r.table);
+        EXPECT_EQ(r.inserted, r.records) << tk_w2a(r.table);
+    }
+}
+
+TEST_F(brixel_converter_run, statements_of_loading_and_large_values) {
+    dbf_writer t(dbf_ver::foxpro2_memo);
+    t.field("ID", 'N', 4).field("NOTE", 'M', 10);
+    t.add_record({dbf_cell::integer(1), dbf_cell::memo(long_text(3000, "abc"))});
+    t.add_record({dbf_cell::integer(2), dbf_cell::blank()});
+    write(t, "notes.dbf");
+    const ora_statement_log log;
+    run({u"notes"});
+    const std::vector<std::string> sent = log.lines();
+    const auto at = std::find_if(sent.begin(), sent.end(),
+                                 [](const std::string& s) { return s.rfind("INSERT", 0) == 0; });
+    ASSERT_NE(at, sent.end());
+    EXPECT_EQ(*at,
+              "INSERT /*+ APPEND */ INTO \"NOTES\" (\"ID\", \"NOTE\") VALUES(1, EMPTY_CLOB()) "
+              "RETURNING ROWID INTO :1");
+    ASSERT_NE(at + 1, sent.end());
+    EXPECT_EQ((at + 1)->rfind("SELECT \"NOTE\" FROM \"NOTES\" WHERE ROWID='", 0), 0u);
+    EXPECT_NE((at + 1)->find("' FOR UPDATE"), std::string::npos);
+    expect_same_rows(u"notes", u"NOTES");
+}
+
+TEST_F(brixel_converter_run, logical_values_with_and_without_the_rule) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("FLAG", 'L', 1);
+    t.add_record({dbf_cell::logical(true)});
+    t.add_record({dbf_cell::logical(false)});
+    t.add_record({dbf_cell::logical_char('?')});
+    write(t, "flags.dbf");
+    const ora_statement_log log;
+    converter().bool_dbf = true;
+    run({u"flags"});
+    EXPECT_EQ(log.starting_with("CREATE TABLE"),
+              std::vector<std::string>{"CREATE TABLE \"FLAGS\" (\"FLAG\" CHAR(1))"});
+    const auto as_is = rows(u"FLAGS");
+    ASSERT_EQ(as_is.size(), 3u);
+    EXPECT_EQ(as_is[0][0].wstring(), u"T");
+    EXPECT_EQ(as_is[1][0].wstring(), u"F");
+    EXPECT_EQ(as_is[2][0].wstring(), u"F");
+
+    // Without the rule a logical is a number; the table is overwritten.
+    restart();
+    converter().bool_dbf = false;
+    run({u"flags"});
+    const auto numbers = rows(u"FLAGS");
+    ASSERT_EQ(numbers.size(), 3u);
+    EXPECT_TRUE(numbers[0][0].to_bool());
+    EXPECT_FALSE(numbers[1][0].to_bool());
+}
+
+TEST_F(brixel_converter_run, existing_table_policies) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 5).field("NAME", 'C', 10);
+    t.add_record({dbf_cell::integer(1), dbf_cell::text("one")});
+    t.add_record({dbf_cell::integer(2), dbf_cell::text("two")});
+    write(t, "items.dbf");
+    dbf_writer other(dbf_ver::dbase3);
+    other.field("ID", 'C', 3);
+    other.add_record({dbf_cell::text("x")});
+    write(other, "odd.dbf");
+
+    // Skip: the existing table is left as it is and counts as done.
+    sql(u"CREATE TABLE ITEMS (KEEP NUMBER(5,0))");
+    sql(u"INSERT INTO ITEMS VALUES (9)");
+    converter().mode = brixel_converter::mode_skip;
+    run({u"items"});
+    EXPECT_EQ(rows(u"ITEMS").size(), 1u);
+    EXPECT_EQ(converter().reports()[0].result, t_table_report::outcome::skipped);
+
+    // Overwrite: dropped and created again from the source.
+    restart();
+    converter().mode = brixel_converter::mode_overwrite;
+    run({u"items"});
+    expect_same_rows(u"items", u"ITEMS");
+
+    // Merge into a conforming table appends; into a different one the table is refused and
+    // the run goes on with the next table.
+    restart();
+    sql(u"CREATE TABLE ODD (ID NUMBER(5,0), NAME NVARCHAR2(10))");
+    converter().mode = brixel_converter::mode_merge;
+    run({u"odd", u"items"});
+    EXPECT_EQ(rows(u"ITEMS").size(), 4u);
+    EXPECT_TRUE(rows(u"ODD").empty());
+    ASSERT_EQ(ui_.all_errors.size(), 1u);
+    EXPECT_EQ(ui_.all_errors[0],
+              "odd: The structure of data source does not conform to the destination table.");
+    EXPECT_EQ(converter().reports()[0].result, t_table_report::outcome::failed);
+
+    // With logical values as they are, the structures are not compared.
+    restart();
+    ui_.all_errors.clear();
+    converter().mode = brixel_converter::mode_merge;
+    converter().bool_dbf = true;
+    run({u"items"});
+    EXPECT_EQ(rows(u"ITEMS").size(), 6u);
+    EXPECT_TRUE(ui_.all_errors.empty());
+}
+
+TEST_F(brixel_converter_run, definitions_only_deleted_records_and_lower_case_names) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 5);
+    t.add_record({dbf_cell::integer(1)});
+    t.add_record({dbf_cell::integer(2)}, true);
+    t.add_record({dbf_cell::integer(3)});
+    write(t, "Mixed.dbf");
+    dbf_writer empty(dbf_ver::dbase3);
+    empty.field("ID", 'N', 5);
+    write(empty, "empty.dbf");
+
+    converter().tab_def = true;
+    run({u"mixed", u"empty"});
+    EXPECT_TRUE(exists(u"MIXED"));
+    EXPECT_TRUE(rows(u"MIXED").empty());
+    EXPECT_TRUE(exists(u"EMPTY"));
+
+    restart();
+    converter().skip_del = true;
+    run({u"mixed"});
+    expect_same_rows(u"mixed", u"MIXED", true);
+    const t_table_report report = converter().reports()[0];
+    EXPECT_EQ(report.records_read, 3u);
+    EXPECT_EQ(report.skipped_deleted, 1u);
+    EXPECT_EQ(report.inserted, 2u);
+
+    // Deleted records are converted like the others unless asked; names keep their case.
+    std::filesystem::copy_file(folder_ / "Mixed.dbf", folder_ / "lower.dbf");
+    restart();
+    converter().uppercase = false;
+    run({u"lower"});
+    EXPECT_TRUE(ui_.all_errors.empty()) << ui_.all_errors.front();
+    EXPECT_EQ(converter().ora_base->get_tables(),
+              (std::vector<std::u16string>{u"EMPTY", u"MIXED", u"lower"}));
+    expect_same_rows(u"lower", u"lower");
+}
+
+// A table with a primary key, merged from a DBF table whose IDs repeat: the server refuses the
+// repeated ones.
+class brixel_converter_rejects : public brixel_converter_run {
+  protected:
+    void keyed_table(const std::string& name, const std::vector<int>& ids) {
+        sql(u"CREATE TABLE " + tk_a2w(name) + u" (ID NUMBER(5,0) PRIMARY KEY)");
+        dbf_writer t(dbf_ver::dbase3);
+        t.field("ID", 'N', 5);
+        for (const int id : ids) {
+            t.add_record({dbf_cell::integer(id)});
+        }
+        std::string file = name + ".dbf";
+        std::transform(file.begin(), file.end(), file.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        write(t, file);
+        converter().mode = brixel_converter::mode_merge;
+    }
+    size_t questions() const {
+        return static_cast<size_t>(std::count_if(ui_.log.begin(), ui_.log.end(), [](const auto& s) {
+            return s.kind == "ask_continue";
+        }));
+    }
+};
+
+TEST_F(brixel_converter_rejects, a_rejected_record_costs_only_itself) {
+    keyed_table("KEYS", {1, 1, 3});
+    run({u"keys"});
+    ASSERT_EQ(questions(), 1u);
+    EXPECT_EQ(ui_.log[0].text.rfind("keys, record #2", 0), 0u) << ui_.log[0].text;
+    EXPECT_NE(ui_.log[0].text.find("Duplicate field values"), std::string::npos) << ui_.log[0].text;
+    const auto read = rows(u"KEYS");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0][0].to_wstring(), u"1");
+    EXPECT_EQ(read[1][0].to_wstring(), u"3");
+    const t_table_report report = converter().reports()[0];
+    EXPECT_EQ(report.rejected, 1u);
+    EXPECT_EQ(report.inserted + report.rejected, report.records);
+    EXPECT_EQ(ui_.all_errors.size(), report.rejected);
+}
+
+TEST_F(brixel_converter_rejects, abort_ends_the_run_and_keeps_what_was_loaded) {
+    keyed_table("FIRST", {1, 1, 3});
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 5);
+    t.add_record({dbf_cell::integer(1)});
+    write(t, "second.dbf");
+    ui_.continue_script.push_back({false, false});
+    run({u"first", u"second"});
+    EXPECT_EQ(rows(u"FIRST").size(), 1u);
+    EXPECT_FALSE(exists(u"SECOND"));
+    const auto reports = converter().reports();
+    EXPECT_EQ(reports[0].result, t_table_report::outcome::failed);
+    EXPECT_EQ(reports[0].records_read, 2u);
+    EXPECT_EQ(reports[1].result, t_table_report::outcome::not_reached);
+}
+
+TEST_F(brixel_converter_rejects, do_not_show_again_and_the_listed_error_limit) {
+    std::vector<int> ids(27, 1);
+    ids.back() = 2;
+    keyed_table("BAD", ids);
+    ui_.continue_script.push_back({true, true});
+    run({u"bad"});
+    EXPECT_EQ(questions(), 1u);
+    EXPECT_EQ(ui_.all_errors.size(), 25u);
+    EXPECT_EQ(ui_.errors.size(), error_handler::max_listed_errors);
+    EXPECT_EQ(rows(u"BAD").size(), 2u);
+    EXPECT_EQ(converter().reports()[0].rejected, 25u);
+}
+
+// Two numbers that do not arrive as they are in the file, without any error: an F field is read
+// as a single-precision number, so digits past the seventh are gone, and Oracle's NUMBER ends
+// below 1e126, so a larger double is written as NULL. The test pins both losses down.
+TEST_F(brixel_converter_run, numbers_the_run_cannot_keep) {
+    dbf_writer f(dbf_ver::dbase4_memo);
+    f.field("RATE", 'F', 20, 4);
+    f.add_record({dbf_cell::number(12345678.1234)});
+    write(f, "rates.dbf");
+    run({u"rates"});
+    EXPECT_EQ(rows(u"RATES")[0][0].to_double(), 12345680.0);
+    restart();
+
+    dbf_writer t(dbf_ver::vfp);
+    t.field("ID", 'I', 4).field("BIG", 'B', 8, 2);
+    t.add_record({dbf_cell::integer(1), dbf_cell::floating(1e130)});
+    t.add_record({dbf_cell::integer(2), dbf_cell::floating(-1e126)});
+    write(t, "big.dbf");
+    run({u"big"});
+    EXPECT_TRUE(ui_.all_errors.empty());
+    const auto read = rows(u"BIG");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0][1].vt(), VT_EMPTY);
+    EXPECT_EQ(read[1][1].to_double(), -1e126);
+}
+
+TEST_F(brixel_converter_run, a_table_busy_in_another_session_is_not_dropped) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 3);
+    t.add_record({dbf_cell::integer(1)});
+    write(t, "busy.dbf");
+    write(t, "free.dbf");
+    sql(u"CREATE TABLE BUSY (ID NUMBER(3,0))");
+    {
+        ora_other_session other(u"//localhost:1521/DB", wide(user_), u"pw");
+        other.execute(u"INSERT INTO BUSY VALUES (5)");
+        run({u"busy"});
+        other.commit();
+    }
+    ASSERT_EQ(ui_.all_errors.size(), 1u);
+    EXPECT_EQ(ui_.all_errors[0],
+              "busy: Cannot delete table because it is busy with another process");
+    EXPECT_EQ(rows(u"BUSY").size(), 1u);
+    EXPECT_EQ(converter().reports()[0].result, t_table_report::outcome::failed);
+
+    // The run goes on with the next table. (The stand-in locks the whole schema for another
+    // writer, so that table meets the busy server too, when it is created.)
+    restart();
+    ui_.all_errors.clear();
+    converter();
+    {
+        ora_other_session other(u"//localhost:1521/DB", wide(user_), u"pw");
+        other.execute(u"INSERT INTO BUSY VALUES (6)");
+        run({u"busy", u"free"});
+        other.commit();
+    }
+    ASSERT_EQ(ui_.all_errors.size(), 2u);
+    EXPECT_EQ(ui_.all_errors[0],
+              "busy: Cannot delete table because it is busy with another process");
+    EXPECT_EQ(ui_.all_errors[1].rfind("free: ", 0), 0u) << ui_.all_errors[1];
+    EXPECT_EQ(converter().reports()[1].result, t_table_report::outcome::failed);
+}
+
+TEST_F(brixel_converter_run, a_not_null_column_is_relaxed_once_on_merge) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 5).field("NAME", 'C', 10);
+    t.add_record({dbf_cell::integer(1), dbf_cell::blank()});
+    t.add_record({dbf_cell::integer(2), dbf_cell::blank()});
+    write(t, "people.dbf");
+    sql(u"CREATE TABLE PEOPLE (ID NUMBER(5,0), NAME NVARCHAR2(10) NOT NULL)");
+    const ora_statement_log log;
+    converter().mode = brixel_converter::mode_merge;
+    run({u"people"});
+    EXPECT_EQ(
+        log.starting_with("ALTER TABLE"),
+        std::vector<std::string>{"ALTER TABLE \"PEOPLE\" MODIFY \"NAME\" NVARCHAR2(10)  NULL"});
+    EXPECT_EQ(rows(u"PEOPLE").size(), 2u);
+}
+
+TEST_F(brixel_converter_run, a_missing_memo_file_is_reported_once_and_the_table_converts) {
+    dbf_writer t(dbf_ver::dbase3_memo);
+    t.field("ID", 'N', 3).field("NOTE", 'M', 10);
+    t.add_record({dbf_cell::integer(1), dbf_cell::memo("gone")});
+    t.add_record({dbf_cell::integer(2), dbf_cell::memo("also gone")});
+    const dbf_written files = t.write(folder_, "lost.dbf");
+    std::filesystem::remove(files.memo);
+    run({u"lost"});
+    EXPECT_EQ(ui_.all_errors.size(), 1u);
+    const auto read = rows(u"LOST");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[1][0].to_wstring(), u"2");
+}
+
+TEST_F(brixel_converter_run, no_table_selected_finishes_at_once) {
+    run({});
+    EXPECT_TRUE(converter().reports().empty());
+    EXPECT_EQ(converter().percent(), 0u);
+}

@@ -1,0 +1,167 @@
+#pragma once
+// A conversion run against the stand-in: a fresh Oracle user and DBF folder per test, the error
+// handler answering through a scripted user interface, and the converter connected the way the
+// front ends connect it. Rows are read back through the Oracle table reader, and the source
+// through the DBF reader, so both sides are compared as the program sees them.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/brixel_converter.hpp"
+#include "dbf/dbf_database.hpp"
+#include "dbf/dbf_record.hpp"
+#include "ora/ora_statement_log.hpp"
+#include "support/dbf_writer.hpp"
+#include "support/scripted_user_interface.hpp"
+#include "tk/error_handler.hpp"
+#include "tk/tk_error_converter.hpp"
+#include "tk/tk_wstring.hpp"
+
+class converter_run_test : public testing::Test {
+  public:
+    static void SetUpTestSuite() {
+        const char* root = std::getenv("BRIXEL_TEST_TMP");
+        const std::filesystem::path base =
+            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
+        home() = base / ("converter_run." + std::to_string(getpid()));
+        std::filesystem::remove_all(home());
+        std::filesystem::create_directories(home());
+        ora_statement_log::path();  // the stand-in reads where to log when the engine starts
+        setenv("BRIXEL_OCI_LIBRARY", OCISIM_LIBRARY, 1);
+        setenv("OCISIM_LOCK_WAIT_MS", "200", 1);
+        admin("create-service DB");
+    }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        std::filesystem::remove_all(home(), ignored);
+    }
+
+  protected:
+    void SetUp() override {
+        setenv("OCISIM_HOME", home().c_str(), 1);
+        user_ = "R" + std::to_string(++users());
+        admin("create-user DB " + user_ + " pw");
+        folder_ = home() / ("dbf_" + user_);
+        std::filesystem::create_directories(folder_);
+        setenv("BRIXEL_CONFIG_HOME", (home() / ("config_" + user_)).c_str(), 1);
+        size_t count = 0;
+        const t_error_message* messages = ora_error_messages(count);
+        handler_.emplace(count, messages);
+        handler_->set_user_interface(&ui_);
+        handler_->end_process = [](int code) { FAIL() << "process ended with " << code; };
+    }
+    void TearDown() override {
+        converter_.reset();
+        handler_.reset();
+        unsetenv("OCISIM_FAULTS");
+    }
+
+    // The converter, connected to the test's user, converting the test's folder.
+    brixel_converter& converter() {
+        if (!converter_) {
+            converter_.emplace();
+            converter_->src = tk_a2w(folder_.string());
+            converter_->store_oracle_settings(u"localhost", wide(user_), u"pw", u"1521");
+            converter_->dest = u"DB";
+            converter_->connect_oracle_server(u"DB");
+        }
+        return *converter_;
+    }
+    // Ends the converter (which saves its settings) and forgets the saved settings, so the next
+    // converter starts from the defaults as at a first start.
+    void restart() {
+        converter_.reset();
+        std::filesystem::remove_all(home() / ("config_" + user_));
+    }
+    // Runs the conversion of these tables.
+    void run(const std::vector<std::u16string>& tables) {
+        brixel_converter& c = converter();
+        c.selected_tables = tables;
+        c();
+        ASSERT_TRUE(c.finished.load());
+    }
+
+    void write(const dbf_writer& table, const std::string& file) { table.write(folder_, file); }
+
+    // Every row of a destination table, in insertion order.
+    std::vector<std::vector<ole_variant>> rows(const std::u16string& table) {
+        ora_database& db = *converter().ora_base;
+        db.get_tables();
+        std::vector<std::vector<ole_variant>> out;
+        const std::unique_ptr<udb_recordset> reader = db.get_table(table, 0);
+        reader->first();
+        while (!reader->is_eof()) {
+            const udb_record* row = reader->get_item();
+            if (row == nullptr) {
+                break;
+            }
+            std::vector<ole_variant> values;
+            for (const udb_field* field : *row) {
+                values.push_back(*field);
+            }
+            out.push_back(std::move(values));
+            reader->next();
+        }
+        return out;
+    }
+    // Every record of a source table as the DBF reader decodes it, and whether it is deleted.
+    struct source_record {
+        std::vector<ole_variant> values;
+        bool b_deleted = false;
+    };
+    std::vector<source_record> source_rows(const std::u16string& table) {
+        dbf_database db(tk_a2w(folder_.string()), 1, 0);
+        std::vector<source_record> out;
+        const std::unique_ptr<udb_recordset> reader = db.get_table(table, 1);
+        reader->first();
+        while (!reader->is_eof()) {
+            const udb_record* record = reader->get_item();
+            source_record r;
+            for (const udb_field* field : *record) {
+                r.values.push_back(*field);
+            }
+            r.b_deleted = static_cast<const dbf_record*>(record)->is_deleted;
+            out.push_back(std::move(r));
+            reader->next();
+        }
+        return out;
+    }
+    bool exists(const std::u16string& table) {
+        ora_database& db = *converter().ora_base;
+        db.get_tables();
+        return db.is_table_exist(table);
+    }
+    void sql(const std::u16string& statement) { converter().engine.execute(statement); }
+
+    static std::u16string wide(const std::string& ascii) {
+        return std::u16string(ascii.begin(), ascii.end());
+    }
+    static void admin(const std::string& arguments) {
+        const std::string command = "OCISIM_HOME='" + home().string() + "' " +
+                                    std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+    std::string user_;
+    std::filesystem::path folder_;
+    scripted_user_interface ui_;
+    std::optional<error_handler> handler_;
+    std::optional<brixel_converter> converter_;
+
+  private:
+    static std::filesystem::path& home() {
+        static std::filesystem::path path;
+        return path;
+    }
+    static int& users() {
+        static int count = 0;
+        return count;
+    }
+};
