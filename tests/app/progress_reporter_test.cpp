@@ -35,14 +35,6 @@ std::vector<t_table_report> reached(size_t count, size_t total) {
     return reports;
 }
 
-TEST(progress_line, table_percent_position_and_rate) {
-    EXPECT_EQ(progress_line("orders", 2, 5, 42, 1530u),
-              "[2/5] Processing table 'orders'  42%  1530 records/s");
-    EXPECT_EQ(progress_line("orders", 1, 1, 0, std::nullopt),
-              "[1/1] Processing table 'orders'  0%");
-    EXPECT_EQ(progress_line("t", 0, 0, 7, std::nullopt), "Processing table 't'  7%");
-}
-
 TEST(progress_terminal, rate_of_the_current_table_once_a_second_has_passed) {
     progress_reporter r({u"a", u"b"}, true);
     const auto t0 = progress_reporter::clock::time_point{} + 100s;

@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_options.hpp"
 #include "app/run_summary.hpp"
-#include "tk/tk_test_folder.hpp"
 
 namespace {
 
@@ -65,28 +63,6 @@ TEST(run_summary, rows_line_up_and_every_error_is_listed) {
     EXPECT_EQ(text.substr(0, expected_head.size()), expected_head);
     // Past the 20 that the wizard's final page keeps.
     EXPECT_NE(text.find("  25. orders, record #25: rejected\n"), std::string::npos);
-}
-
-TEST(run_summary, no_tables_and_no_errors) {
-    EXPECT_EQ(format_summary({}, {}),
-              "0 tables: 0 converted, 0 skipped, 0 failed, 0 not reached\n"
-              "no errors\n");
-    EXPECT_EQ(format_summary({report(u"t", outcome::converted, 1, 1)}, {"only one"}),
-              "table  destination  records  read  inserted  deleted  rejected  outcome\n"
-              "t      D_t                1     1         1        0         0  converted\n"
-              "1 table: 1 converted, 0 skipped, 0 failed, 0 not reached\n"
-              "1 error:\n"
-              "  1. only one\n");
-}
-
-TEST(run_summary, errors_file_holds_one_message_a_line) {
-    tk_test_folder folder;
-    const std::string path = folder.file("errors.txt");
-    write_errors_file(path, {"first", "t, record #2: second"});
-    EXPECT_EQ(tk_test_folder::read(path), "first\nt, record #2: second\n");
-    write_errors_file(path, {});
-    EXPECT_EQ(tk_test_folder::read(path), "");
-    EXPECT_THROW(write_errors_file(folder.file("absent/errors.txt"), {"x"}), run_usage_error);
 }
 
 }  // namespace
