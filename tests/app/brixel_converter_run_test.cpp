@@ -513,3 +513,49 @@ TEST_F(brixel_converter_run, no_table_selected_finishes_at_once) {
     EXPECT_TRUE(converter().reports().empty());
     EXPECT_EQ(converter().percent(), 0u);
 }
+
+TEST_F(brixel_converter_run, a_custom_type_mapping_shapes_the_table_and_its_records) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("CODE", 'C', 10)
+        .field("NAME", 'C', 20)
+        .field("PRICE", 'N', 8, 2)
+        .field("NOTE", 'C', 30);
+    t.add_record({dbf_cell::text("100"), dbf_cell::text("Lamp"), dbf_cell::number(12.5),
+                  dbf_cell::text("x")});
+    t.add_record(
+        {dbf_cell::text("A12"), dbf_cell::text("Bad"), dbf_cell::number(1), dbf_cell::text("y")});
+    t.add_record({dbf_cell::text("300"), dbf_cell::text("Desk"), dbf_cell::number(99.99),
+                  dbf_cell::text("z")});
+    write(t, "goods.dbf");
+
+    brixel_converter& c = converter();
+    udb_table_mutator& goods = c.get_table_mutator(u"goods", u"PRODUCTS");
+    t_field_description code;
+    code.type = u"NUMBER(10,0)";
+    code.precision = 10;
+    goods.update_field(u"CODE", u"PRODUCT_CODE", code);
+    t_field_description name;
+    name.type = u"NVARCHAR2(40)";
+    name.length = 40;
+    goods.update_field(u"NAME", u"TITLE", name);
+    t_field_description note;
+    note.type = u"NVARCHAR2(30)";
+    note.length = 30;
+    goods.update_field(u"NOTE", u"NOTE", note);
+    goods.find_field(u"NOTE")->status = udb_field_mutator::status_deleted;
+
+    const ora_statement_log log;
+    run({u"goods"});
+    EXPECT_EQ(log.starting_with("CREATE TABLE"),
+              std::vector<std::string>{"CREATE TABLE \"PRODUCTS\" (\"PRODUCT_CODE\" NUMBER(10,0), "
+                                       "\"TITLE\" NVARCHAR2(40), \"PRICE\" NUMBER(10,2))"});
+    ASSERT_EQ(ui_.all_errors.size(), 1u);
+    EXPECT_EQ(ui_.all_errors[0],
+              "goods, record #2: Data conversion is not supported for given type mapping");
+    const auto read = rows(u"PRODUCTS");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0][0].to_wstring(), u"100");
+    EXPECT_EQ(read[0][1].wstring(), u"Lamp");
+    EXPECT_EQ(read[1][0].to_wstring(), u"300");
+    EXPECT_EQ(canonical(read[1][2], read[1][2]), "num:99.99");
+}
