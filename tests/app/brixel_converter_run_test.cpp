@@ -11,6 +11,7 @@
 #include "app/converter_run_fixture.hpp"
 #include "dbf/dbf_record.hpp"
 #include "ora/ora_standin_fixture.hpp"
+#include "support/log_capture.hpp"
 #include "udb/ole_decimal.hpp"
 
 namespace {
@@ -558,4 +559,42 @@ TEST_F(brixel_converter_run, a_custom_type_mapping_shapes_the_table_and_its_reco
     EXPECT_EQ(read[0][1].wstring(), u"Lamp");
     EXPECT_EQ(read[1][0].to_wstring(), u"300");
     EXPECT_EQ(canonical(read[1][2], read[1][2]), "num:99.99");
+}
+
+TEST_F(brixel_converter_run, the_log_tells_the_run_step_by_step) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 3);
+    t.add_record({dbf_cell::integer(1)});
+    write(t, "one.dbf");
+    converter();
+    const log_capture log(1);
+    run({u"one"});
+    const std::string text = log.text();
+    size_t at = 0;
+    for (const std::string& line :
+         std::vector<std::string>{"brixel_converter::operator()\r\n", "init_conversion::ctor\r\n",
+                                  "Conversion started on ", "After initializing DBs\r\n",
+                                  "Converting database " + folder_.string() + " (1 tables)",
+                                  "sel_queries.size=1\r\n", "Converting table one (1 records)",
+                                  "Converting 1 record\r\n", "udb_db_mutator::modify2(one)\r\n",
+                                  "init_conversion::dtor\r\n", "Conversion ended on "}) {
+        const size_t found = text.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line;
+        at = found + line.size();
+    }
+}
+
+TEST_F(brixel_converter_run, the_folder_tables_and_a_schema_outside_a_run) {
+    dbf_writer t(dbf_ver::dbase3);
+    t.field("ID", 'N', 3).field("NAME", 'C', 12);
+    write(t, "beta.dbf");
+    write(t, "alpha.dbf");
+    std::vector<std::u16string> tables;
+    converter().get_all_tables(tables);
+    EXPECT_EQ(tables, (std::vector<std::u16string>{u"alpha", u"beta"}));
+    const udb_schema schema = converter().get_schema(u"beta");
+    ASSERT_EQ(schema.size(), 2u);
+    EXPECT_EQ(schema[1]->name, u"NAME");
+    EXPECT_EQ(schema[1]->size, 12u);
+    EXPECT_THROW(converter().get_schema(u"gamma"), tk_mail_assertion);
 }
