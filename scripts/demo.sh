@@ -57,6 +57,7 @@ fi
 
 # Each Oracle table of the stand-in is a SQLite table of the same name in the service's file.
 db=$(find "$OCISIM_HOME" -maxdepth 1 -iname 'demo.db' | head -n 1)
+[ -n "$db" ] || { echo "demo: the stand-in's file for service DEMO is missing" >&2; exit 1; }
 show() {
     echo
     echo "$1"
