@@ -598,3 +598,27 @@ TEST_F(brixel_converter_run, the_folder_tables_and_a_schema_outside_a_run) {
     EXPECT_EQ(schema[1]->size, 12u);
     EXPECT_THROW(converter().get_schema(u"gamma"), tk_mail_assertion);
 }
+
+TEST_F(brixel_converter_rejects, a_stop_request_ends_the_run_between_records) {
+    keyed_table("FIRST", {1, 1, 3, 4});
+    keyed_table("SECOND", {1});
+    // The front end asks to stop while the question about record 2 is open; the answer is
+    // Continue, and the run ends before record 3.
+    struct stopping_interface : scripted_user_interface {
+        brixel_converter* converter = nullptr;
+        continue_answer ask_continue(const std::string& caption, const std::string& text) override {
+            converter->request_stop();
+            return scripted_user_interface::ask_continue(caption, text);
+        }
+    } ui;
+    ui.converter = &converter();
+    handler_->set_user_interface(&ui);
+    run({u"first", u"second"});
+    handler_->set_user_interface(&ui_);
+    EXPECT_EQ(rows(u"FIRST").size(), 1u);
+    EXPECT_TRUE(rows(u"SECOND").empty());
+    const auto reports = converter().reports();
+    EXPECT_EQ(reports[0].result, t_table_report::outcome::failed);
+    EXPECT_EQ(reports[0].records_read, 2u);
+    EXPECT_EQ(reports[1].result, t_table_report::outcome::not_reached);
+}
