@@ -41,12 +41,31 @@ ora_lob_insert::~ora_lob_insert() {
     TK_TRACE("~ora_lob_insert - Step #3");
 }
 
-void ora_lob_insert::insert(const std::u16string& rowid, const udb_record& record) {
+bool ora_lob_insert::has_content(const lob_column& column, const udb_record& record) {
+    const udb_field& field = record.field(column.position);
+    if (column.vartype == VT_BSTR) {
+        return field.vt() == VT_BSTR && !field.wstring().empty();
+    }
+    const unsigned char* bytes = nullptr;
+    return field.vt() == VT_BYTE_ARRAY && field.get_bytes(bytes) != 0;
+}
+
+bool ora_lob_insert::insert(const std::u16string& rowid, const udb_record& record) {
     TK_TRACEW(u"ora_lob_insert::insert(%s)", rowid.c_str());
     TK_TRACE("ld.size()=%d", static_cast<int>(columns_.size()));
     if (columns_.empty()) {
         TK_TRACE("Record has no LOBs - skip it");
-        return;
+        return false;
+    }
+    // Empty large objects are already what the INSERT wrote; locking the row to write nothing
+    // would cost a query and a commit per record.
+    bool b_content = false;
+    for (const lob_column& column : columns_) {
+        b_content = b_content || has_content(column, record);
+    }
+    if (!b_content) {
+        TK_TRACE("Record has only empty LOBs - skip it");
+        return false;
     }
     std::u16string sql = u"SELECT ";
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -84,6 +103,7 @@ void ora_lob_insert::insert(const std::u16string& rowid, const udb_record& recor
         }
     }
     TK_TRACE("ora_insert::insert - at the END");
+    return true;
 }
 
 void ora_lob_insert::write_blob(lob_column& column, const udb_record& record) {

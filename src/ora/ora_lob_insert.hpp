@@ -25,7 +25,10 @@ class ora_lob_insert {
     static bool is_lob_column(const t_ftd& column);
 
     bool empty() const noexcept { return columns_.empty(); }
-    void insert(const std::u16string& rowid, const udb_record& record);
+    // Fills the large objects of the row; answers whether anything was written (then the
+    // caller commits). A record whose large objects are all empty keeps the empty locators of
+    // its INSERT and costs no statement.
+    bool insert(const std::u16string& rowid, const udb_record& record);
 
   private:
     struct lob_column {
@@ -39,6 +42,7 @@ class ora_lob_insert {
 
     void write_clob(lob_column& column, const udb_record& record);
     void write_blob(lob_column& column, const udb_record& record);
+    static bool has_content(const lob_column& column, const udb_record& record);
 
     const std::u16string& table_name_;
     std::vector<lob_column> columns_;

@@ -493,8 +493,7 @@ void ora_table::append_record(udb_record& record) {
     TK_TRACEW(u"GOT ROWID(2): %s", rowid.c_str());
     {
         ora_lob_insert lobs(name, schema);
-        if (!lobs.empty()) {
-            lobs.insert(rowid, record);
+        if (lobs.insert(rowid, record)) {
             // The LOB writes run in the transaction the next statement would commit; the last
             // record of a table must not depend on one.
             ora_engine& engine = ora_engine::instance();
