@@ -232,6 +232,8 @@ TEST_F(brixel_converter_run, statements_of_loading_and_large_values) {
     ASSERT_NE(at + 1, sent.end());
     EXPECT_EQ((at + 1)->rfind("SELECT \"NOTE\" FROM \"NOTES\" WHERE ROWID='", 0), 0u);
     EXPECT_NE((at + 1)->find("' FOR UPDATE"), std::string::npos);
+    // The record with an empty memo keeps its empty locator without locking the row.
+    EXPECT_EQ(log.starting_with("SELECT \"NOTE\"").size(), 1u);
     expect_same_rows(u"notes", u"NOTES");
 }
 
@@ -600,8 +602,8 @@ TEST_F(brixel_converter_run, the_folder_tables_and_a_schema_outside_a_run) {
 }
 
 TEST_F(brixel_converter_rejects, a_stop_request_ends_the_run_between_records) {
-    keyed_table("FIRST", {1, 1, 3, 4});
-    keyed_table("SECOND", {1});
+    keyed_table("HALTED", {1, 1, 3, 4});
+    keyed_table("UNREACHED", {1});
     // The front end asks to stop while the question about record 2 is open; the answer is
     // Continue, and the run ends before record 3.
     struct stopping_interface : scripted_user_interface {
@@ -613,10 +615,10 @@ TEST_F(brixel_converter_rejects, a_stop_request_ends_the_run_between_records) {
     } ui;
     ui.converter = &converter();
     handler_->set_user_interface(&ui);
-    run({u"first", u"second"});
+    run({u"halted", u"unreached"});
     handler_->set_user_interface(&ui_);
-    EXPECT_EQ(rows(u"FIRST").size(), 1u);
-    EXPECT_TRUE(rows(u"SECOND").empty());
+    EXPECT_EQ(rows(u"HALTED").size(), 1u);
+    EXPECT_TRUE(rows(u"UNREACHED").empty());
     const auto reports = converter().reports();
     EXPECT_EQ(reports[0].result, t_table_report::outcome::failed);
     EXPECT_EQ(reports[0].records_read, 2u);
