@@ -20,6 +20,7 @@
 #include "ora/ora_statement_log.hpp"
 #include "support/dbf_writer.hpp"
 #include "support/scripted_user_interface.hpp"
+#include "support/standin_home.hpp"
 #include "tk/error_handler.hpp"
 #include "tk/tk_error_converter.hpp"
 #include "tk/tk_wstring.hpp"
@@ -27,30 +28,21 @@
 class converter_run_test : public testing::Test {
   public:
     static void SetUpTestSuite() {
-        const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const std::filesystem::path base =
-            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
-        home() = base / ("converter_run." + std::to_string(getpid()));
-        std::filesystem::remove_all(home());
-        std::filesystem::create_directories(home());
         ora_statement_log::path();  // the stand-in reads where to log when the engine starts
-        setenv("BRIXEL_OCI_LIBRARY", OCISIM_LIBRARY, 1);
         setenv("OCISIM_LOCK_WAIT_MS", "200", 1);
-        admin("create-service DB");
+        home() = std::make_unique<standin_home>("converter_run");
+        home()->admin("create-service DB");
     }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        std::filesystem::remove_all(home(), ignored);
-    }
+    static void TearDownTestSuite() { home().reset(); }
 
   protected:
     void SetUp() override {
-        setenv("OCISIM_HOME", home().c_str(), 1);
-        user_ = "R" + std::to_string(++users());
+        home()->select();
+        user_ = home()->next_user("R");
         admin("create-user DB " + user_ + " pw");
-        folder_ = home() / ("dbf_" + user_);
+        folder_ = home()->path() / ("dbf_" + user_);
         std::filesystem::create_directories(folder_);
-        setenv("BRIXEL_CONFIG_HOME", (home() / ("config_" + user_)).c_str(), 1);
+        setenv("BRIXEL_CONFIG_HOME", config_folder().c_str(), 1);
         size_t count = 0;
         const t_error_message* messages = ora_error_messages(count);
         handler_.emplace(count, messages);
@@ -60,7 +52,6 @@ class converter_run_test : public testing::Test {
     void TearDown() override {
         converter_.reset();
         handler_.reset();
-        unsetenv("OCISIM_FAULTS");
     }
 
     // The converter, connected to the test's user, converting the test's folder.
@@ -78,7 +69,7 @@ class converter_run_test : public testing::Test {
     // converter starts from the defaults as at a first start.
     void restart() {
         converter_.reset();
-        std::filesystem::remove_all(home() / ("config_" + user_));
+        std::filesystem::remove_all(config_folder());
     }
     // Runs the conversion of these tables.
     void run(const std::vector<std::u16string>& tables) {
@@ -94,22 +85,7 @@ class converter_run_test : public testing::Test {
     std::vector<std::vector<ole_variant>> rows(const std::u16string& table) {
         ora_database& db = *converter().ora_base;
         db.get_tables();
-        std::vector<std::vector<ole_variant>> out;
-        const std::unique_ptr<udb_recordset> reader = db.get_table(table, 0);
-        reader->first();
-        while (!reader->is_eof()) {
-            const udb_record* row = reader->get_item();
-            if (row == nullptr) {
-                break;
-            }
-            std::vector<ole_variant> values;
-            for (const udb_field* field : *row) {
-                values.push_back(*field);
-            }
-            out.push_back(std::move(values));
-            reader->next();
-        }
-        return out;
+        return read_rows(*db.get_table(table, 0));
     }
     // Every record of a source table as the DBF reader decodes it, and whether it is deleted.
     struct source_record {
@@ -143,11 +119,8 @@ class converter_run_test : public testing::Test {
     static std::u16string wide(const std::string& ascii) {
         return std::u16string(ascii.begin(), ascii.end());
     }
-    static void admin(const std::string& arguments) {
-        const std::string command = "OCISIM_HOME='" + home().string() + "' " +
-                                    std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
+    static void admin(const std::string& arguments) { home()->admin(arguments); }
+    std::filesystem::path config_folder() const { return home()->path() / ("config_" + user_); }
 
     std::string user_;
     std::filesystem::path folder_;
@@ -156,12 +129,8 @@ class converter_run_test : public testing::Test {
     std::optional<brixel_converter> converter_;
 
   private:
-    static std::filesystem::path& home() {
-        static std::filesystem::path path;
-        return path;
-    }
-    static int& users() {
-        static int count = 0;
-        return count;
+    static std::unique_ptr<standin_home>& home() {
+        static std::unique_ptr<standin_home> instance;
+        return instance;
     }
 };

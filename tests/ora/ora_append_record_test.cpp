@@ -66,21 +66,7 @@ class ora_append_record_test : public ora_standin_test {
     }
     // Every row of the table, each as its values.
     std::vector<std::vector<ole_variant>> rows(const std::u16string& table) {
-        std::vector<std::vector<ole_variant>> out;
-        const std::unique_ptr<ora_table> reader = open(table);
-        while (!reader->is_eof()) {
-            const udb_record* row = reader->get_item();
-            if (row == nullptr) {
-                break;
-            }
-            std::vector<ole_variant> values;
-            for (const udb_field* field : *row) {
-                values.push_back(*field);
-            }
-            out.push_back(std::move(values));
-            reader->next();
-        }
-        return out;
+        return read_rows(*open(table));
     }
 };
 

@@ -15,6 +15,7 @@
 #include "ora/ora_oci.hpp"
 #include "ora/ora_util.hpp"
 #include "support/log_capture.hpp"
+#include "support/standin_home.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_test_folder.hpp"
 #include "udb/t_ftd.hpp"
@@ -27,24 +28,14 @@ namespace {
 class ora_engine_test : public testing::Test {
   public:
     static void SetUpTestSuite() {
-        const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const std::filesystem::path base =
-            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
-        home() = base / ("ora_engine_home." + std::to_string(getpid()));
-        std::filesystem::remove_all(home());
-        std::filesystem::create_directories(home());
-        setenv("OCISIM_HOME", home().c_str(), 1);
-        setenv("BRIXEL_OCI_LIBRARY", OCISIM_LIBRARY, 1);
-        admin("create-service XE");
-        admin("create-user XE scott tiger");
-        admin("create-service OLD --release 10g");
-        admin("create-user OLD scott tiger");
-        admin("add-net-service XEALIAS localhost 1521 XE");
+        home() = std::make_unique<standin_home>("ora_engine_home");
+        home()->admin("create-service XE");
+        home()->admin("create-user XE scott tiger");
+        home()->admin("create-service OLD --release 10g");
+        home()->admin("create-user OLD scott tiger");
+        home()->admin("add-net-service XEALIAS localhost 1521 XE");
     }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        std::filesystem::remove_all(home(), ignored);
-    }
+    static void TearDownTestSuite() { home().reset(); }
 
   protected:
     void connect_xe() { engine_->open_db(u"localhost", u"scott", u"tiger", u"1521", u"XE"); }
@@ -52,13 +43,9 @@ class ora_engine_test : public testing::Test {
     std::optional<ora_engine> engine_{std::in_place};
 
   private:
-    static std::filesystem::path& home() {
-        static std::filesystem::path path;
-        return path;
-    }
-    static void admin(const std::string& arguments) {
-        const std::string command = std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    static std::unique_ptr<standin_home>& home() {
+        static std::unique_ptr<standin_home> instance;
+        return instance;
     }
 };
 

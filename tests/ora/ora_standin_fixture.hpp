@@ -16,29 +16,20 @@
 #include "ora/ora_engine.hpp"
 #include "ora/ora_exception.hpp"
 #include "ora/ora_oci.hpp"
+#include "support/standin_home.hpp"
 
 class ora_standin_test : public testing::Test {
   public:
     static void SetUpTestSuite() {
-        const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const std::filesystem::path base =
-            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
-        home() = base / ("ora_catalogue_home." + std::to_string(getpid()));
-        std::filesystem::remove_all(home());
-        std::filesystem::create_directories(home());
-        setenv("BRIXEL_OCI_LIBRARY", OCISIM_LIBRARY, 1);
-        admin("create-service DB");
+        home() = std::make_unique<standin_home>("ora_catalogue_home");
+        home()->admin("create-service DB");
     }
-    static void TearDownTestSuite() {
-        std::error_code ignored;
-        std::filesystem::remove_all(home(), ignored);
-    }
+    static void TearDownTestSuite() { home().reset(); }
 
   protected:
     void SetUp() override {
-        // Other suites of this program point the stand-in at their own homes.
-        setenv("OCISIM_HOME", home().c_str(), 1);
-        user_ = "U" + std::to_string(++users());
+        home()->select();
+        user_ = home()->next_user("U");
         admin("create-user DB " + user_ + " pw");
         engine_.emplace();
         db_ = engine_->open_db(u"localhost", wide(user_), u"pw", u"1521", u"DB");
@@ -53,24 +44,16 @@ class ora_standin_test : public testing::Test {
     static std::u16string wide(const std::string& ascii) {
         return std::u16string(ascii.begin(), ascii.end());
     }
-    static void admin(const std::string& arguments) {
-        const std::string command = "OCISIM_HOME='" + home().string() + "' " +
-                                    std::string(OCISIM_ADMIN) + " " + arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
+    static void admin(const std::string& arguments) { home()->admin(arguments); }
 
     std::string user_;
     std::optional<ora_engine> engine_;
     std::unique_ptr<ora_database> db_;
 
   private:
-    static std::filesystem::path& home() {
-        static std::filesystem::path path;
-        return path;
-    }
-    static int& users() {
-        static int count = 0;
-        return count;
+    static std::unique_ptr<standin_home>& home() {
+        static std::unique_ptr<standin_home> instance;
+        return instance;
     }
 };
 
