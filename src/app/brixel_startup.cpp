@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/brixel_converter.hpp"
+#include "ora/ora_exception.hpp"
 #include "tk/error_handler.hpp"
 #include "tk/tk_error_converter.hpp"
 #include "tk/tk_exception.hpp"
@@ -61,10 +62,41 @@ bool brixel_startup::connect() {
     TK_LOGW(2, u"Just before calling 'connect_oracle_server', dest=%s", converter_->dest.c_str());
     try {
         converter_->connect_oracle_server(converter_->dest);
+        TK_LOG(2, "Connection has been established");
         return true;
+    } catch (const ora_exception& e) {
+        report_connection_error(e);
+    } catch (const tk_exception& e) {
+        if (e.level == 2) {
+            handler_->handle(e, true);  // the internal-error dialog, then the end of the process
+        } else {
+            ui_.error_noted(e.message);
+            ui_.error(handler_->error_caption(), e.message);
+        }
     } catch (const std::exception& e) {
-        report(e);
-        return false;
+        ui_.error_noted(e.what());
+        ui_.error(handler_->error_caption(), e.what());
+    }
+    TK_LOG(2, "Cannot connect to Oracle");
+    return false;
+}
+
+void brixel_startup::report_connection_error(const ora_exception& e) {
+    // Nothing is left to continue with, so the user is told, not asked; a listener that cannot
+    // be reached also gets the help page on connecting.
+    const std::string friendly = handler_->converter().convert(e.code);
+    const std::string& text = friendly.empty() ? e.message : friendly;
+    ui_.error_noted(text);
+    ui_.error(handler_->error_caption(), text);
+    switch (e.ora_number()) {
+        case 12500:
+        case 12505:
+        case 12541:
+        case 12545:
+            ui_.display_help(connection_help_topic);
+            break;
+        default:
+            break;
     }
 }
 

@@ -21,6 +21,7 @@
 
 class brixel_converter;
 class error_handler;
+class ora_exception;
 class tk_user_interface;
 
 class brixel_startup {
@@ -50,9 +51,13 @@ class brixel_startup {
     // was not applied completely; a quick launch goes on with what it set).
     bool load_quick_launch_profile(const std::string& command_line);
 
-    // Connects to the converter's `dest` with its connection settings. A failure goes to the
-    // error handler as a final error (shown, not raised) and the answer is false.
+    // Connects to the converter's `dest` with its connection settings. A failure is shown in an
+    // error box (a server error with its friendly text, and the help page on connecting when
+    // the listener cannot be reached) and the answer is false; an internal error ends the
+    // process through the error handler.
     bool connect();
+    // The help page opened when the listener or the service cannot be reached.
+    static constexpr int connection_help_topic = 1017;
 
     // Runs the conversion on a worker thread and waits for it, calling `poll` on this thread
     // every poll_ms milliseconds while it works and once after it has ended. A stop requested
@@ -75,6 +80,8 @@ class brixel_startup {
                      uint32_t poll_ms = 200);
 
   private:
+    void report_connection_error(const ora_exception& e);
+
     tk_user_interface& ui_;
     std::unique_ptr<error_handler> handler_;
     std::unique_ptr<brixel_converter> converter_;

@@ -113,11 +113,6 @@ void cli_user_interface::error_noted(const std::string& message) {
     all_errors_.push_back(message);
 }
 
-void cli_user_interface::set_policy(on_error_policy policy) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    policy_ = policy;
-}
-
 size_t cli_user_interface::errors_noted() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return all_errors_.size();

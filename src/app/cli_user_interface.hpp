@@ -42,9 +42,6 @@ class cli_user_interface : public tk_user_interface {
     std::vector<std::string>& error_list() override { return errors_; }
     void error_noted(const std::string& message) override;
 
-    // Changes how the continue-or-abort question is answered from now on.
-    void set_policy(on_error_policy policy);
-
     // How many errors the handler reported, the first 20 included or not.
     size_t errors_noted() const;
     // Every error message the handler reported, in order (the list above keeps the first 20).

@@ -146,14 +146,9 @@ int run_command(const run_options& options, run_terminal& terminal) {
         ui.print_line("brixel-cli: " + std::to_string(count) + (count == 1 ? " table" : " tables") +
                       " from " + tk_w2a(converter.src) + " into " + destination_text(converter));
     }
-    // A failed connection reaches the error handler, which asks whether to continue after a
-    // server error; with nothing to continue, the question is answered without asking and the
-    // message printed as an error.
-    ui.set_policy(on_error_policy::abort_run);
     if (!startup->connect()) {
         return cli_exit_cannot_connect;
     }
-    ui.set_policy(policy);
 
     progress_reporter reporter(converter.selected_tables, terminal.b_progress_line);
     {
