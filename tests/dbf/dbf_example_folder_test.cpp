@@ -45,14 +45,13 @@ std::map<std::string, std::string> table_files(const fs::path& folder) {
     return files;
 }
 
-struct decoded_field {
-    VARTYPE vt = VT_EMPTY;
-    std::string text;  // the value as the conversion renders it, UTF-8
-};
-struct decoded_record {
-    bool deleted = false;
-    std::map<std::string, decoded_field> fields;
-};
+std::vector<std::string> names_of(const std::map<std::string, std::string>& files) {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : files) {
+        names.push_back(name);
+    }
+    return names;
+}
 
 TEST(example_folder, committed_files_are_what_the_generator_writes) {
     ASSERT_TRUE(fs::is_directory(example_folder)) << example_folder;
@@ -60,66 +59,59 @@ TEST(example_folder, committed_files_are_what_the_generator_writes) {
     const std::string command =
         std::string(MAKE_EXAMPLE_DBF) + " '" + fresh.path().string() + "' > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-
     const auto committed = table_files(example_folder);
     const auto generated = table_files(fresh.path());
-    std::vector<std::string> committed_names;
-    std::vector<std::string> generated_names;
-    for (const auto& [name, bytes] : committed) {
-        committed_names.push_back(name);
-    }
-    for (const auto& [name, bytes] : generated) {
-        generated_names.push_back(name);
-    }
-    ASSERT_EQ(committed_names, generated_names) << "regenerate the folder as its README.md says";
+    ASSERT_EQ(names_of(committed), names_of(generated))
+        << "regenerate the folder as its README.md says";
     for (const auto& [name, bytes] : generated) {
         EXPECT_TRUE(committed.at(name) == bytes)
             << name << " differs from what make_example_dbf writes; regenerate the folder";
     }
-    // The folder documents how it is made.
     EXPECT_NE(file_bytes(example_folder / "README.md").find("make_example_dbf"), std::string::npos);
 }
 
+// Every table read once: per table, per record, the deleted flag and each field's type and text
+// ("<null>" for an empty value).
 class example_tables : public testing::Test {
   protected:
+    struct decoded_record {
+        bool deleted = false;
+        std::map<std::string, std::pair<VARTYPE, std::string>> fields;
+    };
+
     void SetUp() override {
         size_t count = 0;
         const t_error_message* messages = ora_error_messages(count);
         handler_ = std::make_unique<error_handler>(count, messages);
         handler_->set_user_interface(&ui_);
-
         dbf_database db(example_folder.u16string(), 1, 0);
         tables_ = db.get_tables();
         for (const std::u16string& table : tables_) {
             auto rs = db.get_table(table, 1);
-            std::vector<decoded_record>& records = data_[tk_w2a(table)];
             for (rs->first(); !rs->is_eof(); rs->next()) {
                 const udb_record* record = rs->get_item();
                 decoded_record r;
-                const auto* dbf = dynamic_cast<const dbf_record*>(record);
-                ASSERT_NE(dbf, nullptr);
-                r.deleted = dbf->is_deleted;
-                for (const udb_field* field : *record) {
-                    decoded_field& f = r.fields[tk_w2a(field->name)];
-                    f.vt = field->vt();
-                    f.text = f.vt == VT_EMPTY || f.vt == VT_NULL ? "<null>"
-                                                                 : tk_w2a(field->to_wstring());
+                r.deleted = dynamic_cast<const dbf_record&>(*record).is_deleted;
+                for (const udb_field* f : *record) {
+                    const bool empty = f->vt() == VT_EMPTY || f->vt() == VT_NULL;
+                    r.fields[tk_w2a(f->name)] = {f->vt(),
+                                                 empty ? "<null>" : tk_w2a(f->to_wstring())};
                 }
-                records.push_back(std::move(r));
+                data_[tk_w2a(table)].push_back(std::move(r));
             }
         }
     }
     void TearDown() override { handler_.reset(); }
 
-    const decoded_field& value(const std::string& table, size_t record,
-                               const std::string& field) const {
-        static const decoded_field missing{VT_EMPTY, "<no such field>"};
-        const auto t = data_.find(table);
-        if (t == data_.end() || record < 1 || record > t->second.size()) {
-            return missing;
+    std::pair<VARTYPE, std::string> value(const std::string& table, size_t record,
+                                          const std::string& field) {
+        const auto& records = data_[table];
+        if (record < 1 || record > records.size()) {
+            return {VT_EMPTY, "<no such record>"};
         }
-        const auto f = t->second[record - 1].fields.find(field);
-        return f == t->second[record - 1].fields.end() ? missing : f->second;
+        const auto f = records[record - 1].fields.find(field);
+        return f == records[record - 1].fields.end() ? std::make_pair(VT_EMPTY, "<no such field>")
+                                                      : f->second;
     }
 
     scripted_user_interface ui_;
@@ -132,68 +124,19 @@ TEST_F(example_tables, every_table_reads_without_a_report) {
     EXPECT_EQ(tables_, (std::vector<std::u16string>{u"customers", u"employees", u"orders",
                                                     u"products", u"suppliers"}));
     EXPECT_TRUE(ui_.log.empty()) << ui_.log.front().text;
-    EXPECT_EQ(data_["customers"].size(), 8u);
-    EXPECT_EQ(data_["orders"].size(), 8u);
-    EXPECT_EQ(data_["products"].size(), 8u);
-    EXPECT_EQ(data_["suppliers"].size(), 5u);
-    EXPECT_EQ(data_["employees"].size(), 4u);
-    // One deleted record in each of the two tables that have one.
-    for (const std::string table : {"customers", "orders"}) {
-        std::vector<size_t> deleted;
-        for (size_t i = 0; i < data_[table].size(); ++i) {
-            if (data_[table][i].deleted) {
-                deleted.push_back(i + 1);
-            }
+    const std::map<std::string, size_t> counts = {
+        {"customers", 8}, {"orders", 8}, {"products", 8}, {"suppliers", 5}, {"employees", 4}};
+    for (const auto& [table, count] : counts) {
+        ASSERT_EQ(data_[table].size(), count) << table;
+        // Record 6 is the one deleted record of customers and orders.
+        for (size_t i = 0; i < count; ++i) {
+            const bool deleted = i == 5 && (table == "customers" || table == "orders");
+            EXPECT_EQ(data_[table][i].deleted, deleted) << table << " record " << i + 1;
         }
-        EXPECT_EQ(deleted, std::vector<size_t>{6}) << table;
     }
 }
 
-// Texts in each code page come back as the characters the generator wrote.
-TEST_F(example_tables, texts_decode_in_each_tables_code_page) {
-    struct cell {
-        const char* table;
-        size_t record;
-        const char* field;
-        const char* text;
-    };
-    const cell cells[] = {
-        {"customers", 1, "COMPANY", "Brasserie Lefèvre & Fils"},
-        {"customers", 3, "CONTACT", "Åsa Öberg"},
-        {"customers", 6, "CITY", "Ærøskøbing"},
-        {"customers", 8, "CONTACT", "Þórður Guðmundsson"},
-        {"customers", 2, "NOTES",
-         "Pays within 14 days. Deliveries before 10:00 only; ring at the Hoftor."},
-        {"orders", 2, "REMARK", "Two pallets; Lieferschein signed by Herr Müller."},
-        {"products", 1, "NAME", "Čokoláda hořká 70 %"},
-        {"products", 6, "NAME", "Győri édes keksz"},
-        {"products", 3, "DESCR",
-         "Miód lipowy, słoik 400 g. Dostawca: pasieka w Łącku, województwo małopolskie."},
-        {"suppliers", 1, "NAME", "ООО «Северный хлеб»"},
-        {"suppliers", 3, "ADDRESS", "01001, м. Київ, вул. Хрещатик, 22. Поставки призупинено."},
-        {"employees", 4, "LAST_NAME", "Ёлкин"},
-        {"employees", 4, "FIRST_NAME", "Фёдор"},
-        {"employees", 2, "DEPARTMENT_NAME", "Склад"},
-    };
-    for (const cell& c : cells) {
-        EXPECT_EQ(value(c.table, c.record, c.field).text, c.text)
-            << c.table << " record " << c.record << " " << c.field;
-    }
-
-    // The long memo spans many blocks and keeps its line breaks and its last entry.
-    const std::string history = value("customers", 1, "NOTES").text;
-    EXPECT_GT(tk_from_utf8(history).size(), 2000u);
-    EXPECT_EQ(history.rfind("Account history - Brasserie Lefèvre & Fils\r\n\r\n2011-03-14  ", 0),
-              0u);
-    EXPECT_NE(history.find("Credit limit raised to 15 000 € after the annual review."),
-              std::string::npos);
-    EXPECT_NE(history.find("2024-01-08  Annual review: terms unchanged, credit limit "
-                           "confirmed. Next review in January.\r\n"),
-              std::string::npos);
-}
-
-// Numbers, dates, logicals and the binary Visual FoxPro fields keep their types and values.
-TEST_F(example_tables, typed_values_and_empty_values) {
+TEST_F(example_tables, values_keep_their_types_texts_their_code_page_and_empty_values_stay_empty) {
     struct cell {
         const char* table;
         size_t record;
@@ -202,6 +145,23 @@ TEST_F(example_tables, typed_values_and_empty_values) {
         const char* text;
     };
     const cell cells[] = {
+        {"customers", 1, "COMPANY", VT_BSTR, "Brasserie Lefèvre & Fils"},
+        {"customers", 3, "CONTACT", VT_BSTR, "Åsa Öberg"},
+        {"customers", 6, "CITY", VT_BSTR, "Ærøskøbing"},
+        {"customers", 8, "CONTACT", VT_BSTR, "Þórður Guðmundsson"},
+        {"customers", 2, "NOTES", VT_BSTR,
+         "Pays within 14 days. Deliveries before 10:00 only; ring at the Hoftor."},
+        {"orders", 2, "REMARK", VT_BSTR, "Two pallets; Lieferschein signed by Herr Müller."},
+        {"products", 1, "NAME", VT_BSTR, "Čokoláda hořká 70 %"},
+        {"products", 6, "NAME", VT_BSTR, "Győri édes keksz"},
+        {"products", 3, "DESCR", VT_BSTR,
+         "Miód lipowy, słoik 400 g. Dostawca: pasieka w Łącku, województwo małopolskie."},
+        {"suppliers", 1, "NAME", VT_BSTR, "ООО «Северный хлеб»"},
+        {"suppliers", 3, "ADDRESS", VT_BSTR,
+         "01001, м. Київ, вул. Хрещатик, 22. Поставки призупинено."},
+        {"employees", 4, "LAST_NAME", VT_BSTR, "Ёлкин"},
+        {"employees", 4, "FIRST_NAME", VT_BSTR, "Фёдор"},
+        {"employees", 2, "DEPARTMENT_NAME", VT_BSTR, "Склад"},
         {"customers", 2, "CREDIT", VT_DECIMAL, "8500.5"},
         {"customers", 5, "CREDIT", VT_DECIMAL, "12750.75"},
         {"customers", 3, "ACTIVE", VT_BOOL, "0"},
@@ -215,19 +175,27 @@ TEST_F(example_tables, typed_values_and_empty_values) {
         {"suppliers", 1, "RATING", VT_R8, "4.7500000000000000e+000"},
         {"suppliers", 3, "SUPP_ID", VT_I4, "3"},
         {"employees", 3, "SALARY", VT_DECIMAL, "61500.5"},
+        // A blank text, a blank date, a blank memo, a Visual FoxPro null and an empty date-time.
+        {"customers", 7, "CITY", VT_BSTR, ""},
+        {"customers", 7, "SINCE", VT_EMPTY, "<null>"},
+        {"customers", 3, "NOTES", VT_EMPTY, "<null>"},
+        {"orders", 4, "SHIPPED", VT_EMPTY, "<null>"},
+        {"suppliers", 4, "LAST_DELIV", VT_EMPTY, "<null>"},
     };
     for (const cell& c : cells) {
-        const decoded_field& f = value(c.table, c.record, c.field);
-        EXPECT_EQ(f.vt, c.vt) << c.table << " record " << c.record << " " << c.field;
-        EXPECT_EQ(f.text, c.text) << c.table << " record " << c.record << " " << c.field;
+        EXPECT_EQ(value(c.table, c.record, c.field), std::make_pair(c.vt, std::string(c.text)))
+            << c.table << " record " << c.record << " " << c.field;
     }
-
-    // Empty values: a blank text, a blank date, a blank memo and a Visual FoxPro null.
-    EXPECT_EQ(value("customers", 7, "CITY").text, "");
-    EXPECT_EQ(value("customers", 7, "SINCE").text, "<null>");
-    EXPECT_EQ(value("customers", 3, "NOTES").text, "<null>");
-    EXPECT_EQ(value("orders", 4, "SHIPPED").text, "<null>");
-    EXPECT_EQ(value("suppliers", 4, "LAST_DELIV").text, "<null>");
+    // The long memo spans many blocks and keeps its line breaks and its last entry.
+    const std::string history = value("customers", 1, "NOTES").second;
+    EXPECT_GT(tk_from_utf8(history).size(), 2000u);
+    EXPECT_EQ(history.rfind("Account history - Brasserie Lefèvre & Fils\r\n\r\n2011-03-14  ", 0),
+              0u);
+    EXPECT_NE(history.find("Credit limit raised to 15 000 € after the annual review."),
+              std::string::npos);
+    EXPECT_NE(history.find("2024-01-08  Annual review: terms unchanged, credit limit "
+                           "confirmed. Next review in January.\r\n"),
+              std::string::npos);
 }
 
 }  // namespace

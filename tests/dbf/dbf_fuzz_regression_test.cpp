@@ -1,7 +1,8 @@
-// The DBF fuzzer's harness, run over fixed inputs in the normal test program: the tables its
-// starting corpus is made of (every layout, and one damaged variant per kind of damage) and,
-// under fuzz_regression/, every input that ever made it fail, named after the fault. Each must
-// open and read to the end or stop with one of the reader's documented messages.
+// The DBF fuzzer's harness, run in the normal test program over the tables its starting corpus
+// is made of: every layout with a field of every letter, memo block sizes, and one damaged
+// variant per kind of damage. Each must open and read to the end or stop with one of the
+// reader's documented messages, the one its damage calls for. The trace is on, so that the log
+// lines of every damaged path are written too.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "dbf/dbf_exception.hpp"
 #include "fuzz/dbf_fuzz_cases.hpp"
 #include "fuzz/dbf_fuzz_reader.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -83,6 +85,7 @@ void check_outcome(const std::string& name, const dbf_fuzz_outcome& o) {
 }
 
 TEST(dbf_fuzz_regression, corpus_tables_open_or_end_in_a_documented_message) {
+    log_capture trace;
     const auto cases = dbf_fuzz_writer_cases();
     ASSERT_GT(cases.size(), 100u);
     for (const auto& [name, c] : cases) {

@@ -1,5 +1,5 @@
 // The four memo readers on hand-made memo files: header checks, block arithmetic, length-prefixed
-// and terminator-ended memos, and every kind of damage.
+// and terminator-ended memos, block references, and every kind of damage.
 
 #include <gtest/gtest.h>
 
@@ -44,16 +44,18 @@ std::string read(dbf_memo_file& memo, uint32_t block) {
     return out;
 }
 
+const std::string read_failed = "Failed to read MEMO field";
+
 }  // namespace
 
 class memo_file : public testing::Test {
   protected:
     dbf_test_folder folder;
-    dbf_log_capture log{folder};
 };
 
 TEST_F(memo_file, damaged_headers) {
-    const auto corrupted = "Memo file is corrupted";
+    const std::string corrupted = "Memo file is corrupted";
+    // Too short for the header, or a block length of 0.
     EXPECT_EQ(dbf_message_of([&] { dbt_memo_file(folder.write("a.dbt", std::string(23, '\1'))); }),
               corrupted);
     EXPECT_EQ(
@@ -62,47 +64,33 @@ TEST_F(memo_file, damaged_headers) {
     EXPECT_EQ(dbf_message_of([&] { smt_memo_file(folder.write("a.smt", std::string(511, '\1'))); }),
               corrupted);
     EXPECT_NO_THROW(smt_memo_file(folder.write("b.smt", std::string(512, '\1'))));
-    // Block length 0.
     EXPECT_EQ(dbf_message_of([&] { dbt_memo_file(folder.write("z.dbt", dbt4_header(0))); }),
               corrupted);
     EXPECT_EQ(dbf_message_of([&] { fpt_memo_file(folder.write("z.fpt", fpt_header(0)), 4); }),
               corrupted);
     // An old .dbt whose next free block is 0.
     EXPECT_EQ(dbf_message_of([&] { old_memo_file(folder.write("o.dbt", std::string(512, '\0'))); }),
-              "Failed to read MEMO field");
-    EXPECT_TRUE(log.has_line("Next block=0"));
-    EXPECT_THROW(old_memo_file(folder.write("o.dbt", std::string(512, '\0'))), dbf_exception);
+              read_failed);
 }
 
-TEST_F(memo_file, fpt_reads_the_length_at_p_plus_4_and_the_text_at_p_plus_8) {
-    // Block length 64, block 8: the length field at 516, the text at 520.
+TEST_F(memo_file, fpt_reads_a_big_endian_length_at_p_plus_4_and_the_text_at_p_plus_8) {
     fpt_memo_file m(folder.write("a.fpt", memo_file_of(fpt_header(64), 64,
                                                        {{8, fpt_memo("hello")},
                                                         {9, fpt_memo("")},
                                                         {10, fpt_memo(std::string("ab\0cd", 5))},
                                                         {11, dbf_be32(1) + dbf_be32(1000)}})),
                     dbf_memo_fpt);
-    EXPECT_LT(log.position("dbf_memo_file::ctor"), log.position("fpt_memo_file::ctor"));
-    EXPECT_TRUE(log.has_line("FPT block size=64"));
     EXPECT_EQ(read(m, 8), "hello");
-    EXPECT_TRUE(log.has_line("Reading MEMO at position=516"));
-    EXPECT_TRUE(log.has_line("memo_len=5"));
-    EXPECT_TRUE(log.has_line("fpt_memo_file::read_memo - END"));
     EXPECT_EQ(read(m, 9), "");
-    EXPECT_TRUE(log.has_line("Got empty MEMO"));
     EXPECT_EQ(read(m, 10), "ab");  // cut at the NUL
     EXPECT_EQ(read(m, 11), "");    // 704 + 8 + 1000 is past the end
-    EXPECT_TRUE(log.has_line("MEMO has invalid size"));
-    EXPECT_EQ(read(m, 12), "");  // p + 4 past the end
-    EXPECT_TRUE(log.has_line("Reading MEMO out of range"));
+    EXPECT_EQ(read(m, 12), "");    // p + 4 past the end
+    // A length field cut by the end of the file is a short read.
+    fpt_memo_file cut(folder.write("e.fpt", memo_file_of(fpt_header(64), 64, {}, 70)), 4);
+    EXPECT_EQ(dbf_message_of([&] { read(cut, 1); }), "Error reading from file");
 }
 
-TEST_F(memo_file, length_field_cut_by_the_end_of_the_file_is_a_short_read) {
-    fpt_memo_file m(folder.write("e.fpt", memo_file_of(fpt_header(64), 64, {}, 70)), 4);
-    EXPECT_EQ(dbf_message_of([&] { read(m, 1); }), "Error reading from file");
-}
-
-TEST_F(memo_file, dbt4_memos_and_their_lengths) {
+TEST_F(memo_file, dbt4_length_counts_the_block_header) {
     dbt_memo_file m(
         folder.write("a.dbt", memo_file_of(dbt4_header(512), 512,
                                            {{1, dbt4_memo("Hello", 13)},
@@ -110,19 +98,16 @@ TEST_F(memo_file, dbt4_memos_and_their_lengths) {
                                             {3, dbt4_memo("xx", 7)},
                                             {4, dbt4_memo("x", 0xFFFFFFF0u)},
                                             {5, dbt4_memo(std::string("a\0b", 3), 11)}})));
-    EXPECT_TRUE(log.has_line("DBT block size=512"));
     EXPECT_EQ(read(m, 1), "Hello");
-    EXPECT_TRUE(log.has_line("dbt_memo_file::read_memo(1)"));
-    EXPECT_TRUE(log.has_line("MEMO length=5"));
-    EXPECT_EQ(read(m, 2), "");  // length field 8: nothing after the block header
-    EXPECT_TRUE(log.has_line("Got empty MEMO"));
+    EXPECT_EQ(read(m, 2), "");  // nothing after the block header
     EXPECT_EQ(read(m, 3), "");  // length field below 8
-    EXPECT_TRUE(log.has_line("MEMO length=-1"));
     EXPECT_EQ(read(m, 4), "");  // negative as a 32-bit number: not allocated
-    EXPECT_EQ(log.count("MEMO has invalid size"), 2);
     EXPECT_EQ(read(m, 5), "a");
     EXPECT_EQ(read(m, 100000), "");
-    EXPECT_TRUE(log.has_line("Reading MEMO out of range"));
+    // The block length comes from the header.
+    dbt_memo_file small(
+        folder.write("b.dbt", memo_file_of(dbt4_header(64), 64, {{3, dbt4_memo("at 192", 14)}})));
+    EXPECT_EQ(read(small, 3), "at 192");
 }
 
 TEST_F(memo_file, old_dbt_memo_runs_to_the_terminator_or_the_end_of_the_file) {
@@ -134,12 +119,8 @@ TEST_F(memo_file, old_dbt_memo_runs_to_the_terminator_or_the_end_of_the_file) {
         "a.dbt", memo_file_of(dbf_le32(3), 512, {{1, "First memo\x1A\x1A"}, {2, tail}})));
     EXPECT_EQ(read(m, 1), "First memo");
     EXPECT_EQ(read(m, 2), tail);
-    EXPECT_TRUE(log.has_line("old_memo_file::read_memo(2)"));
-    EXPECT_TRUE(log.has_line("Reading MEMO at position=1024"));
-    EXPECT_EQ(dbf_message_of([&] { read(m, 40); }), "Failed to read MEMO field");
-    EXPECT_TRUE(log.has_line("Reading MEMO out of range"));
+    EXPECT_EQ(dbf_message_of([&] { read(m, 40); }), read_failed);
     EXPECT_THROW(m.write_memo(1, "x"), tk_mail_assertion);
-    EXPECT_TRUE(log.has_line("old_memo_file::write_memo(1,x)"));
 }
 
 TEST_F(memo_file, smt_memo_is_nul_ended_and_referenced_in_binary_at_byte_6) {
@@ -148,35 +129,32 @@ TEST_F(memo_file, smt_memo_is_nul_ended_and_referenced_in_binary_at_byte_6) {
                                                         {17, "last one, no NUL"}})));
     EXPECT_EQ(read(m, 16), "memo at 16");
     EXPECT_EQ(read(m, 17), "last one, no NUL");
-    EXPECT_TRUE(log.has_line("Reading MEMO at position=544"));
-    EXPECT_EQ(dbf_message_of([&] { read(m, 100); }), "Failed to read MEMO field");
+    EXPECT_EQ(dbf_message_of([&] { read(m, 100); }), read_failed);
     const std::string field = "      " + dbf_le32(0x102);
     EXPECT_EQ(m.get_block_number(field.data(), 10), 0x102u);
     EXPECT_EQ(m.get_block_number("          ", 10), 0u);
-    EXPECT_TRUE(log.has_line("No MEMO block!"));
-    EXPECT_EQ(dbf_message_of([&] { m.get_block_number(field.data(), 9); }),
-              "Failed to read MEMO field");
+    EXPECT_EQ(dbf_message_of([&] { m.get_block_number(field.data(), 9); }), read_failed);
 }
 
 TEST_F(memo_file, block_references_in_digits_and_in_binary) {
     const auto path = folder.write("f.fpt", memo_file_of(fpt_header(64), 64, {}, 128));
     fpt_memo_file fox(path, dbf_memo_fpt);
-    EXPECT_EQ(fox.get_block_number("        12", 10), 12u);
-    EXPECT_EQ(fox.get_block_number("  +5xx    ", 10), 5u);
-    EXPECT_EQ(fox.get_block_number("0000000001999", 10), 1u);  // only 10 bytes count
-    EXPECT_EQ(fox.get_block_number("        -1", 10), 0xFFFFFFFFu);
-    EXPECT_FALSE(log.has_line("Invalid MEMO block!"));
-    EXPECT_EQ(fox.get_block_number("          ", 10), 0u);
-    EXPECT_EQ(fox.get_block_number("abc       ", 10), 0u);
+    const std::pair<const char*, uint32_t> digits[] = {
+        {"        12", 12},          {"  +5xx    ", 5},
+        {"0000000001999", 1},  // only 10 bytes count
+        {"        -1", 0xFFFFFFFFu}, {"          ", 0},
+        {"abc       ", 0},
+    };
+    for (const auto& [text, block] : digits) {
+        EXPECT_EQ(fox.get_block_number(text, 10), block) << text;
+    }
     EXPECT_EQ(fox.get_block_number("    77", 4), 0u);  // digits past the field are not its own
-    EXPECT_EQ(log.count("Invalid MEMO block!"), 3);
     EXPECT_THROW(fox.get_block_number(nullptr, 10), tk_mail_assertion);
     const std::string binary = dbf_le32(0x01020304);
     for (int kind : {dbf_memo_fpt_vfp, dbf_memo_dct}) {
         fpt_memo_file vfp(path, kind);
         EXPECT_EQ(vfp.get_block_number(binary.data(), 4), 0x01020304u);
-        EXPECT_EQ(dbf_message_of([&] { vfp.get_block_number(binary.data(), 3); }),
-                  "Failed to read MEMO field");
+        EXPECT_EQ(dbf_message_of([&] { vfp.get_block_number(binary.data(), 3); }), read_failed);
     }
     // Any memo kind without a reader of its own reads the old format.
     EXPECT_NE(dynamic_cast<old_memo_file*>(

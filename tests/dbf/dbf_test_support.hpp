@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the DBF reader tests: a scratch folder per test, a log file whose lines the
-// test can look for, and little-endian byte building for hand-made files.
+// Helpers shared by the DBF reader tests: a scratch folder per test, byte building for hand-made
+// files, and the message (and level) a call fails with.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,11 +8,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <utility>
 
 #include "tk/tk_exception.hpp"
-#include "tk/tk_log.hpp"
 
 class dbf_test_folder {
   public:
@@ -45,37 +44,6 @@ class dbf_test_folder {
     std::filesystem::path path_;
 };
 
-// Sends every trace line of the test to a file of its own.
-class dbf_log_capture {
-  public:
-    explicit dbf_log_capture(const dbf_test_folder& folder) : path_(folder.file("trace.log")) {
-        tk_log::get().reset();
-        tk_log::get().set_path(path_);
-    }
-    ~dbf_log_capture() { tk_log::get().reset(); }
-
-    std::string text() const {
-        std::ostringstream content;
-        content << std::ifstream(path_, std::ios::binary).rdbuf();
-        return "\r\n" + content.str();
-    }
-    // How often a whole line equal to `line` was written, and where it first was.
-    int count(const std::string& line) const {
-        const std::string all = text();
-        int n = 0;
-        for (size_t at = all.find("\r\n" + line + "\r\n"); at != std::string::npos;
-             at = all.find("\r\n" + line + "\r\n", at + 2)) {
-            ++n;
-        }
-        return n;
-    }
-    bool has_line(const std::string& line) const { return count(line) > 0; }
-    size_t position(const std::string& line) const { return text().find("\r\n" + line + "\r\n"); }
-
-  private:
-    std::string path_;
-};
-
 inline std::string dbf_le16(uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
@@ -105,13 +73,17 @@ inline std::string dbf_descriptor_bytes(const std::string& name, char type, uint
            std::string(14, '\0');
 }
 
-// Exception text of a call, or "<no exception>".
+// Exception text and level of a call, or "<no exception>" and -1.
 template <class F>
-std::string dbf_message_of(F&& f) {
+std::pair<std::string, int> dbf_error_of(F&& f) {
     try {
         f();
     } catch (const tk_exception& e) {
-        return e.message;
+        return {e.message, e.level};
     }
-    return "<no exception>";
+    return {"<no exception>", -1};
+}
+template <class F>
+std::string dbf_message_of(F&& f) {
+    return dbf_error_of(std::forward<F>(f)).first;
 }
