@@ -1,6 +1,6 @@
 // Opening DBF tables: the version bytes and the layouts and memo files they select, the header
 // checks and their messages, the descriptor list, the memo and index files beside the table, the
-// language driver id the user chose, the cursor and the record read at its offset.
+// cursor and the record read at its offset.
 
 #include <gtest/gtest.h>
 
@@ -198,7 +198,7 @@ TEST_F(recordset, level7_descriptors_are_48_bytes_from_offset_68_with_long_names
     EXPECT_EQ((*rs->get_item())[1]->to_string(), "12.5");
 }
 
-// --- files beside the table, code page ---
+// --- files beside the table ---
 
 TEST_F(recordset, missing_memo_file_is_reported_once_and_memos_read_empty) {
     scripted_user_interface ui;
@@ -238,21 +238,6 @@ TEST_F(recordset, lower_case_name_opens_the_table_and_memo_really_there_and_inde
     EXPECT_EQ(text_of(rs->get_item(), 0), u"upper-case files");
     EXPECT_TRUE(rs->indexes.empty());
     EXPECT_EQ(rs->key_index, -1);
-}
-
-TEST_F(recordset, user_language_driver_id_replaces_the_header_one_and_unknown_ids_give_ansi) {
-    dbf_writer w;
-    w.codepage(0x03).field("A", 'C', 4).add_record({dbf_cell::raw("\x8F\xE0\xA8")});
-    const auto t = w.write(folder.path(), "cp.dbf");
-    EXPECT_EQ(open_table(t.dbf, 0)->get_codepage(), 1252);
-    auto russian = open_table(t.dbf, 0x65);
-    EXPECT_EQ(russian->get_codepage(), 866);
-    EXPECT_EQ(text_of(russian->get_item(), 0), u"При");
-    dbf_writer unknown;
-    unknown.codepage(0x1F).field("A", 'C', 4).add_record({dbf_cell::text("abc")});
-    auto ansi = open_table(unknown.write(folder.path(), "x.dbf").dbf);
-    EXPECT_EQ(ansi->get_codepage(), 0);
-    EXPECT_EQ(text_of(ansi->get_item(), 0), u"abc");
 }
 
 // --- records and cursor ---
