@@ -126,25 +126,31 @@ TEST_F(recordset, record_that_cannot_be_read_any_more_gives_the_toolkit_message)
     EXPECT_THROW(rs->get_item(), dbf_exception);
 }
 
-TEST_F(recordset, fields_that_do_not_fit_their_record_or_value_are_rejected) {
-    dbf_writer w;  // 1 + 5 + 5 bytes of fields in records of 10
+TEST_F(recordset, fields_are_cut_from_the_record_by_their_widths_which_must_fit) {
+    // Widths alone place the fields: a record longer than them, or a displacement, changes
+    // nothing.
+    auto rs = open_table(folder.write(
+        "t.dbf", dbf_header_bytes(2, 65, 10) + dbf_descriptor_bytes("A", 'C', 3, 0, 0x7FFFFFFF) +
+                     "\x0D" + " abcXXXXXX" + " defYYYYYY"));
+    EXPECT_EQ(text_of(rs->get_item(), 0), u"abc");
+    rs->next();
+    EXPECT_EQ(text_of(rs->get_item(), 0), u"def");
+    // 1 + 5 + 5 bytes of fields in records of 10; a binary integer of 2 bytes.
+    dbf_writer w;
     w.field("A", 'C', 5).field("B", 'C', 5).add_record({dbf_cell::text("a")});
     w.damage().record_length = 10;
     EXPECT_EQ(dbf_message_of([&] { open_table(w.write(folder.path(), "n.dbf").dbf); }), bad_format);
-    // A binary integer field of 2 bytes cannot hold its 4-byte value.
-    const auto path =
-        folder.write("i2.dbf", dbf_header_bytes(1, 65, 3) + dbf_descriptor_bytes("NUM", 'I', 2) +
-                                   "\x0D" + " \x01\x02");
-    EXPECT_EQ(dbf_message_of([&] { open_table(path); }), bad_format);
-}
-
-TEST_F(recordset, text_fields_that_fit_only_by_their_length_byte_are_read_so) {
+    EXPECT_EQ(dbf_message_of([&] {
+                  open_table(folder.write("i2.dbf", dbf_header_bytes(1, 65, 3) +
+                                                        dbf_descriptor_bytes("NUM", 'I', 2) +
+                                                        "\x0D" + " \x01\x02"));
+              }),
+              bad_format);
     // A C field of length 8 with a stray decimal count of 2 (wide length 520) in records of 12:
-    // by their length bytes alone the fields fill the record exactly.
-    const auto path = folder.write(
+    // by their length bytes alone the fields fill the record exactly, and are read so.
+    rs = open_table(folder.write(
         "excel.dbf", dbf_header_bytes(1, 97, 12) + dbf_descriptor_bytes("NAME", 'C', 3) +
-                         dbf_descriptor_bytes("CODE", 'C', 8, 2) + "\x0D" + " abc12345678");
-    auto rs = open_table(path);
+                         dbf_descriptor_bytes("CODE", 'C', 8, 2) + "\x0D" + " abc12345678"));
     EXPECT_EQ(rs->schema[1]->size, 8u);
     EXPECT_EQ(text_of(rs->get_item(), 0), u"abc");
     EXPECT_EQ(text_of(rs->get_item(), 1), u"12345678");
@@ -173,16 +179,6 @@ TEST_F(recordset, descriptor_count_comes_from_the_header_length_and_the_terminat
     auto none = open_table(folder.write("z.dbf", dbf_header_bytes(1, 0, 3) + " aa"));
     EXPECT_EQ(none->schema.size(), 0u);
     EXPECT_EQ(none->get_item()->size(), 0u);
-}
-
-TEST_F(recordset, fields_are_cut_by_width_alone_whatever_the_record_length_and_displacement) {
-    const auto path = folder.write("t.dbf", dbf_header_bytes(2, 65, 10) +
-                                                dbf_descriptor_bytes("A", 'C', 3, 0, 0x7FFFFFFF) +
-                                                "\x0D" + " abcXXXXXX" + " defYYYYYY" + "\x1A");
-    auto rs = open_table(path);
-    EXPECT_EQ(text_of(rs->get_item(), 0), u"abc");
-    rs->next();
-    EXPECT_EQ(text_of(rs->get_item(), 0), u"def");
 }
 
 TEST_F(recordset, level7_descriptors_are_48_bytes_from_offset_68_with_long_names) {
@@ -242,30 +238,7 @@ TEST_F(recordset, lower_case_name_opens_the_table_and_memo_really_there_and_inde
 
 // --- records and cursor ---
 
-TEST_F(recordset, cursor_moves_and_get_item_reads_the_record_under_it) {
-    dbf_writer w;
-    w.field("A", 'C', 3);
-    for (const char* v : {"r0", "r1", "r2"}) {
-        w.add_record({dbf_cell::text(v)});
-    }
-    w.damage().trailing = "garbage after the records";
-    auto rs = open_table(w.write(folder.path(), "c.dbf").dbf);
-    EXPECT_EQ(rs->records_cnt, 3u);
-    rs->prev();  // stays at 0
-    EXPECT_EQ(text_of(rs->get_item(), 0), u"r0");
-    rs->next();
-    rs->next();
-    EXPECT_EQ(text_of(rs->get_item(), 0), u"r2");
-    rs->prev();
-    EXPECT_EQ(text_of(rs->get_item(), 0), u"r1");
-    rs->next();
-    rs->next();
-    EXPECT_TRUE(rs->is_eof());
-    rs->first();
-    EXPECT_EQ(text_of(rs->get_item(), 0), u"r0");
-}
-
-TEST_F(recordset, record_and_fields_are_reused_between_records) {
+TEST_F(recordset, cursor_walks_the_records_refilling_one_record_and_its_fields) {
     dbf_writer w(dbf_ver::foxpro2_memo);
     w.field("A", 'C', 10).field("M", 'M', 10).field("N", 'N', 6, 2);
     for (int i = 0; i < 50; ++i) {
@@ -273,6 +246,7 @@ TEST_F(recordset, record_and_fields_are_reused_between_records) {
                       dbf_cell::memo(std::string(static_cast<size_t>(i) * 3, 'm')),
                       dbf_cell::number(i / 4.0)});
     }
+    w.damage().trailing = "garbage after the records";
     auto rs = open_table(w.write(folder.path(), "reuse.dbf").dbf);
     udb_record* first = rs->get_item();
     const std::vector<udb_field*> fields(first->begin(), first->end());
@@ -289,9 +263,16 @@ TEST_F(recordset, record_and_fields_are_reused_between_records) {
         (*r)[2]->change_type(VT_BSTR);
     }
     EXPECT_EQ(n, 50);
+    EXPECT_TRUE(rs->is_eof());
     rs->first();
+    rs->prev();  // stays at the first record
+    EXPECT_EQ(text_of(rs->get_item(), 0), u"row 0");
     EXPECT_EQ((*rs->get_item())[2]->vt(), VT_DECIMAL);
     EXPECT_EQ((*first)[0]->size, 10u);
+    rs->next();
+    rs->next();
+    rs->prev();
+    EXPECT_EQ(text_of(rs->get_item(), 0), u"row 1");
 }
 
 TEST_F(recordset, what_a_read_only_table_does_not_do) {
