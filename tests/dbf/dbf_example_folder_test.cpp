@@ -70,68 +70,51 @@ TEST(example_folder, committed_files_are_what_the_generator_writes) {
     EXPECT_NE(file_bytes(example_folder / "README.md").find("make_example_dbf"), std::string::npos);
 }
 
-// Every table read once: per table, per record, the deleted flag and each field's type and text
-// ("<null>" for an empty value).
-class example_tables : public testing::Test {
-  protected:
-    struct decoded_record {
-        bool deleted = false;
-        std::map<std::string, std::pair<VARTYPE, std::string>> fields;
-    };
-
-    void SetUp() override {
-        size_t count = 0;
-        const t_error_message* messages = ora_error_messages(count);
-        handler_ = std::make_unique<error_handler>(count, messages);
-        handler_->set_user_interface(&ui_);
-        dbf_database db(example_folder.u16string(), 1, 0);
-        tables_ = db.get_tables();
-        for (const std::u16string& table : tables_) {
-            auto rs = db.get_table(table, 1);
-            for (rs->first(); !rs->is_eof(); rs->next()) {
-                const udb_record* record = rs->get_item();
-                decoded_record r;
-                r.deleted = dynamic_cast<const dbf_record&>(*record).is_deleted;
-                for (const udb_field* f : *record) {
-                    const bool empty = f->vt() == VT_EMPTY || f->vt() == VT_NULL;
-                    r.fields[tk_w2a(f->name)] = {f->vt(),
-                                                 empty ? "<null>" : tk_w2a(f->to_wstring())};
-                }
-                data_[tk_w2a(table)].push_back(std::move(r));
+TEST(example_folder, every_table_reads_to_the_values_the_generator_meant) {
+    scripted_user_interface ui;
+    size_t count = 0;
+    const t_error_message* messages = ora_error_messages(count);
+    error_handler handler(count, messages);
+    handler.set_user_interface(&ui);
+    // Per table, per record: the deleted flag, and each field's type and text ("<null>" for an
+    // empty value).
+    using fields = std::map<std::string, std::pair<VARTYPE, std::string>>;
+    std::map<std::string, std::vector<std::pair<bool, fields>>> data;
+    dbf_database db(example_folder.u16string(), 1, 0);
+    EXPECT_EQ(db.get_tables(), (std::vector<std::u16string>{u"customers", u"employees", u"orders",
+                                                            u"products", u"suppliers"}));
+    for (const std::u16string& table : db.get_tables()) {
+        auto rs = db.get_table(table, 1);
+        for (rs->first(); !rs->is_eof(); rs->next()) {
+            const udb_record* record = rs->get_item();
+            fields& f =
+                data[tk_w2a(table)]
+                    .emplace_back(dynamic_cast<const dbf_record&>(*record).is_deleted, fields())
+                    .second;
+            for (const udb_field* field : *record) {
+                const bool empty = field->vt() == VT_EMPTY || field->vt() == VT_NULL;
+                f[tk_w2a(field->name)] = {field->vt(),
+                                          empty ? "<null>" : tk_w2a(field->to_wstring())};
             }
         }
     }
-    void TearDown() override { handler_.reset(); }
-
-    std::pair<VARTYPE, std::string> value(const std::string& table, size_t record,
-                                          const std::string& field) {
-        const auto& records = data_[table];
-        if (record < 1 || record > records.size()) {
-            return {VT_EMPTY, "<no such record>"};
+    const auto value = [&](const std::string& table, size_t record,
+                           const std::string& field) -> std::pair<VARTYPE, std::string> {
+        const auto& records = data[table];
+        if (record < 1 || record > records.size() || !records[record - 1].second.count(field)) {
+            return {VT_EMPTY, "<no such field>"};
         }
-        const auto f = records[record - 1].fields.find(field);
-        return f == records[record - 1].fields.end() ? std::make_pair(VT_EMPTY, "<no such field>")
-                                                     : f->second;
-    }
-
-    scripted_user_interface ui_;
-    std::unique_ptr<error_handler> handler_;
-    std::vector<std::u16string> tables_;
-    std::map<std::string, std::vector<decoded_record>> data_;
-};
-
-TEST_F(example_tables, every_table_reads_to_the_values_the_generator_meant) {
-    EXPECT_EQ(tables_, (std::vector<std::u16string>{u"customers", u"employees", u"orders",
-                                                    u"products", u"suppliers"}));
-    EXPECT_TRUE(ui_.log.empty()) << ui_.log.front().text;
-    const std::map<std::string, size_t> counts = {
+        return records[record - 1].second.at(field);
+    };
+    EXPECT_TRUE(ui.log.empty()) << ui.log.front().text;
+    const std::map<std::string, size_t> record_counts = {
         {"customers", 8}, {"orders", 8}, {"products", 8}, {"suppliers", 5}, {"employees", 4}};
-    for (const auto& [table, count] : counts) {
-        ASSERT_EQ(data_[table].size(), count) << table;
+    for (const auto& [table, records] : record_counts) {
+        ASSERT_EQ(data[table].size(), records) << table;
         // Record 6 is the one deleted record of customers and orders.
-        for (size_t i = 0; i < count; ++i) {
+        for (size_t i = 0; i < records; ++i) {
             const bool deleted = i == 5 && (table == "customers" || table == "orders");
-            EXPECT_EQ(data_[table][i].deleted, deleted) << table << " record " << i + 1;
+            EXPECT_EQ(data[table][i].first, deleted) << table << " record " << i + 1;
         }
     }
     // Texts in each table's code page, typed values, and empty values.
