@@ -1,5 +1,6 @@
 // Every field type letter: the width it takes in the record, the VARTYPE and schema descriptor it
-// gets, and the value its bytes decode to under the table's code page, memo fields included.
+// gets, and the value its bytes decode to under the table's code page, memo fields included; the
+// deleted flag; and the values that fail their record instead of being read.
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "dbf/dbf_exception.hpp"
 #include "dbf/dbf_header.hpp"
 #include "dbf/dbf_memo_file.hpp"
 #include "dbf_test_support.hpp"
