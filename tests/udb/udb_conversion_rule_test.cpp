@@ -1,3 +1,4 @@
+// The registry of custom conversion rules and the rule that writes logical columns as T or F.
 #include <gtest/gtest.h>
 
 #include "tk/tk_exception.hpp"

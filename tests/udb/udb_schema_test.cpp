@@ -1,11 +1,10 @@
-// Column descriptors, schemas, fields, records and properties.
+// Column descriptors, schemas, fields and records.
 #include "udb/udb_schema.hpp"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "support/log_capture.hpp"
 #include "udb/udb_field.hpp"
 #include "udb/udb_record.hpp"
 
@@ -22,51 +21,38 @@ bool conforms(VARTYPE source, uint32_t source_size, VARTYPE destination,
 
 }  // namespace
 
-TEST(TFtd, Equality) {
+TEST(TFtd, EqualityAndKinds) {
     EXPECT_TRUE(column(VT_DECIMAL, 5) == column(VT_CY, 9));
-    EXPECT_TRUE(column(VT_CY) == column(VT_DECIMAL));
     EXPECT_TRUE(column(VT_I4, 1) == column(VT_I4, 2));
-    EXPECT_TRUE(column(VT_BSTR, 20) == column(VT_BSTR, 20));
     EXPECT_FALSE(column(VT_BSTR, 20) == column(VT_BSTR, 21));
     EXPECT_FALSE(column(VT_I4) == column(VT_I2));
-}
 
-TEST(TFtd, Predicates) {
     int numeric = 0;
     for (int vt = 0; vt < 100; ++vt) {
         numeric += t_ftd::is_numeric_type(static_cast<VARTYPE>(vt)) ? 1 : 0;
     }
     EXPECT_EQ(numeric, 13);
     EXPECT_FALSE(t_ftd::is_numeric_type(VT_INT));
-    EXPECT_FALSE(t_ftd::is_numeric_type(VT_DATE));
     EXPECT_TRUE(column(VT_LPWSTR).is_text());
     EXPECT_TRUE(column(VT_BYTE_ARRAY).is_binary());
-    EXPECT_FALSE(column(VT_BSTR).is_binary());
 }
 
 TEST(TFtd, Conformance) {
     EXPECT_TRUE(conforms(VT_DECIMAL, 40, VT_CY, 1));
-    EXPECT_TRUE(conforms(VT_CY, 1, VT_DECIMAL, 40));
     EXPECT_FALSE(conforms(VT_BSTR, 30, VT_BSTR, 20));
     EXPECT_TRUE(conforms(VT_BSTR, 30, VT_BSTR, 0));
-    EXPECT_TRUE(conforms(VT_BSTR, 30, VT_BSTR, 40));
     EXPECT_TRUE(conforms(VT_LPSTR, 30, VT_BSTR, 30));
     EXPECT_TRUE(conforms(VT_BSTR, 19, VT_DATE, 0));
-    EXPECT_FALSE(conforms(VT_BSTR, 10, VT_DATE, 0));
     EXPECT_FALSE(conforms(VT_BSTR, 20, VT_DATE, 0));
     EXPECT_FALSE(conforms(VT_R8, 8, VT_DATE, 0));
     EXPECT_TRUE(conforms(VT_DATE, 8, VT_BSTR, 1));
-    EXPECT_TRUE(conforms(VT_I4, 4, VT_BSTR, 1));
     EXPECT_FALSE(conforms(VT_BLOB, 1, VT_BSTR, 0));
     EXPECT_TRUE(conforms(VT_I4, 4, VT_BLOB, 1));
     EXPECT_FALSE(conforms(VT_BSTR, 100, VT_BLOB, 50));
-    EXPECT_TRUE(conforms(VT_BYTE_ARRAY, 50, VT_BLOB, 50));
-    EXPECT_FALSE(conforms(VT_DATE, 8, VT_R8, 8));
     EXPECT_FALSE(conforms(VT_INT, 4, VT_I4, 4));
     EXPECT_TRUE(conforms(VT_I4, 4, VT_INT, 4));
     EXPECT_TRUE(conforms(VT_BOOL, 1, VT_UI8, 8));
     EXPECT_FALSE(conforms(VT_BSTR, 5, VT_I4, 4));
-    EXPECT_FALSE(conforms(VT_I4, 4, VT_EMPTY, 0));
     EXPECT_FALSE(conforms(VT_I4, 4, VT_VARIANT, 0));
 }
 
@@ -80,40 +66,24 @@ TEST(TFtd, DestinationCopyOfAnAutoIncrementColumnAcceptsNulls) {
     EXPECT_EQ(plain.copy_for_destination().default_value.i4(), 5);
 }
 
-TEST(TFtd, ConstructorTrace) {
-    log_capture log;
-    t_ftd d(30, u"NAME", VT_BSTR, true, false, ole_variant(u"x"), 10, u"VARCHAR2(30)");
-    EXPECT_TRUE(log.has_line("t_ftd::ctor2"));
-    EXPECT_TRUE(log.has_line("\tfield name='NAME', vartype=8, size=30, b_not_null=1, reserved=10"));
-    EXPECT_EQ(d.default_value.wstring(), u"x");
-    EXPECT_EQ(d.native_type, u"VARCHAR2(30)");
-}
-
 TEST(UdbSchema, ConformanceOfSchemas) {
     udb_schema three(true);
-    udb_schema four(true);
     for (int i = 0; i < 3; ++i) {
         three.add_owned(std::make_unique<t_ftd>(column(VT_I4)));
-        four.add_owned(std::make_unique<t_ftd>(column(VT_I4)));
     }
-    four.add_owned(std::make_unique<t_ftd>(column(VT_I4)));
-    EXPECT_TRUE(udb_schema().conform_to(udb_schema()));
+    udb_schema four = three;
+    t_ftd extra = column(VT_I4);
+    four.push_back(&extra);
     EXPECT_TRUE(three.conform_to(three));
-
-    log_capture log(2);
     EXPECT_FALSE(three.conform_to(four));
-    EXPECT_TRUE(log.has_line("Tables are not conformed: src_size=3, dest_size=4"));
 
     udb_schema narrow = three;
-    narrow[1] = nullptr;
-    auto text = std::make_unique<t_ftd>(column(VT_BSTR, 20));
-    narrow[1] = text.get();
+    t_ftd text = column(VT_BSTR, 20);
+    narrow[1] = &text;
     udb_schema wide = three;
-    auto wide_text = std::make_unique<t_ftd>(column(VT_BSTR, 30));
-    wide[1] = wide_text.get();
+    t_ftd wide_text = column(VT_BSTR, 30);
+    wide[1] = &wide_text;
     EXPECT_FALSE(wide.conform_to(narrow));
-    EXPECT_TRUE(
-        log.has_line("Column #2 doesn't conform (src_vt=8, src_size=30, dest_vt=8, dest_size=20)"));
     EXPECT_TRUE(narrow.conform_to(wide));
 }
 
@@ -123,9 +93,8 @@ TEST(UdbSchema, LookupsIgnoreCase) {
     s.add_owned(std::make_unique<t_ftd>(column(VT_BSTR, 40, u"Stra\u00dfe")));
     s.add_owned(std::make_unique<t_ftd>(column(VT_R8, 8, u"ID")));
     EXPECT_EQ(s.get_field_idx(u"id"), 0);
-    EXPECT_EQ(s.get_field_idx(u"STRASSE") == 1 || s.get_field_idx(u"stra\u00dfe") == 1, true);
+    EXPECT_EQ(s.get_field_idx(u"stra\u00dfe"), 1);
     EXPECT_EQ(s.get_field_idx(u"missing"), -1);
-    EXPECT_TRUE(s.find_field(u"iD"));
     EXPECT_FALSE(s.find_field(u"I"));
     EXPECT_EQ(s.get_field(u"ID").vartype, VT_I4);  // the first match
     const udb_schema& read_only = s;
@@ -155,7 +124,6 @@ TEST(UdbRecord, OwnsItsFields) {
     r.push_back(new udb_field(u"B", 10, ole_variant(u"text")));
     r.push_back(nullptr);
     ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r.field(0).to_long(), 7);
     EXPECT_EQ(r.field(1).to_string(), "text");
     EXPECT_THROW(r.field(2), tk_mail_assertion);
     EXPECT_THROW(r.field(3), tk_mail_assertion);
@@ -163,33 +131,18 @@ TEST(UdbRecord, OwnsItsFields) {
     udb_record moved(std::move(r));
     EXPECT_EQ(moved.size(), 3u);
     EXPECT_TRUE(r.empty());  // NOLINT(bugprone-use-after-move)
-    moved.clear();
-    EXPECT_TRUE(moved.empty());
-    moved.add(std::make_unique<udb_field>(u"C", 0));
     udb_record other;
     other = std::move(moved);
-    EXPECT_EQ(other.field(0).name, u"C");
+    EXPECT_EQ(other.field(0).to_long(), 7);
 }
 
-TEST(UdbField, NameSizeAndValue) {
-    log_capture log;
+TEST(UdbField, CopiesKeepNameSizeAndValue) {
     udb_field f(u"PRICE", 12, ole_variant(ole_currency{15000}), false, true);
-    EXPECT_EQ(f.get_type(), VT_CY);
-    EXPECT_EQ(f.to_string(), "1.5");
     udb_field copy(f);
     EXPECT_EQ(copy.name, u"PRICE");
     EXPECT_EQ(copy.size, 12u);
     EXPECT_TRUE(copy.b_flag2);
-    EXPECT_EQ(copy.cy().int64, 15000);
     copy.change_type(VT_BSTR);
     EXPECT_EQ(copy.wstring(), u"1.5");
-    EXPECT_EQ(f.vt(), VT_CY);
-    EXPECT_TRUE(log.has_line("udb_field::ctor #2"));
-    EXPECT_TRUE(log.has_line("name=PRICE, size=12"));
-    EXPECT_TRUE(log.has_line("udb_field::copy ctor"));
-    EXPECT_TRUE(log.has_line("ole_variant::get_type"));
-
-    // Through the base class the renderings are the variant's own.
-    const ole_variant& base = copy;
-    EXPECT_EQ(base.to_wstring(), u"1.5");
+    EXPECT_EQ(f.to_string(), "1.5");  // the original keeps its kind
 }

@@ -1,3 +1,5 @@
+// Safe names for the destination (length limit, duplicates, reserved words, illegal
+// characters) and the maps from source to destination names.
 #include "udb/udb_validator.hpp"
 
 #include <gtest/gtest.h>
@@ -9,14 +11,10 @@ namespace {
 
 const std::u16string name35 = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ123456789";
 
-TEST(SafeName, LongNameIsCutToOneLessThanTheLimit) {
+TEST(SafeName, LongNameIsCutAndATakenOneNumberedWithinTheLimit) {
     udb_validator v(30);
     EXPECT_FALSE(v.is_acceptable(name35));
-    EXPECT_EQ(v.get_safe_name(name35), name35.substr(0, 29));
-}
-
-TEST(SafeName, TakenNameIsNumberedWithFiveDigitsWithinTheLimit) {
-    udb_validator v(30);
+    EXPECT_EQ(v.get_safe_name(name35), name35.substr(0, 29));  // one less than the limit
     v.add_existing_name(name35.substr(0, 29));
     const std::u16string first = v.get_safe_name(name35);
     EXPECT_EQ(first, name35.substr(0, 24) + u"00000");
