@@ -98,7 +98,6 @@ TEST_F(ora_append_record_test, values_of_every_kind_read_back_equal) {
                                {u"RAWV", ole_variant(size_t{0}, bin)}});
     empty.field(1).set_null();
     table->append_record(empty);
-    EXPECT_EQ(table->records_cnt, 2u);
 
     const auto read = rows(u"LVALS");
     ASSERT_EQ(read.size(), 2u);
@@ -107,9 +106,7 @@ TEST_F(ora_append_record_test, values_of_every_kind_read_back_equal) {
     ASSERT_EQ(a[1].vt(), VT_DECIMAL);
     EXPECT_EQ(ole_dec_to_string(a[1].dec()), "-1234567890123456.1234");
     EXPECT_EQ(a[2].to_wstring(), u"-42");
-    ASSERT_EQ(a[3].vt(), VT_DATE);
     EXPECT_EQ(a[3].date(), (t_systemtime{2024, 2, 0, 29, 0, 0, 0, 0}));
-    ASSERT_EQ(a[4].vt(), VT_DATE);
     EXPECT_EQ(a[4].date(), (t_systemtime{1999, 12, 0, 31, 23, 59, 58, 0}));
     EXPECT_TRUE(a[5].to_bool());
     EXPECT_EQ(a[6].bytes(), std::vector<unsigned char>(bin, bin + sizeof bin));
@@ -169,11 +166,7 @@ TEST_F(ora_append_record_test, memo_texts_and_binaries_of_every_length_through_l
     EXPECT_EQ(sent[0],
               "INSERT /*+ APPEND */ INTO \"LDOCS2\" (\"ID\", \"MEMO\", \"PIC\") VALUES(1, "
               "EMPTY_CLOB(), EMPTY_BLOB()) RETURNING ROWID INTO :1");
-    const std::string prefix = "SELECT \"MEMO\", \"PIC\" FROM \"LDOCS2\" WHERE ROWID='";
-    const std::string tail = "' FOR UPDATE";
-    ASSERT_GT(sent[1].size(), prefix.size() + tail.size());
-    EXPECT_EQ(sent[1].substr(0, prefix.size()), prefix);
-    EXPECT_EQ(sent[1].substr(sent[1].size() - tail.size()), tail);
+    EXPECT_EQ(sent[1].rfind("SELECT \"MEMO\", \"PIC\" FROM \"LDOCS2\" WHERE ROWID='", 0), 0u);
     table->append_record(r2);
     table->append_record(r3);
     // The last record's LOB writes are committed.
@@ -185,7 +178,6 @@ TEST_F(ora_append_record_test, memo_texts_and_binaries_of_every_length_through_l
     }
     const auto read = rows(u"LDOCS2");
     ASSERT_EQ(read.size(), 3u);
-    EXPECT_EQ(read[0][1].wstring().size(), long_text.size());
     EXPECT_TRUE(read[0][1].wstring() == long_text);
     EXPECT_TRUE(read[0][2].bytes() == big);
     EXPECT_EQ(read[1][1].wstring(), short_text);
@@ -194,21 +186,17 @@ TEST_F(ora_append_record_test, memo_texts_and_binaries_of_every_length_through_l
     EXPECT_TRUE(read[2][2].bytes().empty());
 }
 
-TEST_F(ora_append_record_test, a_refused_record_raises_and_leaves_the_others) {
-    const std::unique_ptr<ora_table> table = create(u"LSHORT", {{u"NAME", VT_BSTR, 5}});
+TEST_F(ora_append_record_test, refused_records_raise_and_leave_the_others) {
+    const std::unique_ptr<ora_table> shorter = create(u"LSHORT", {{u"NAME", VT_BSTR, 5}});
     udb_record fits = record({{u"NAME", ole_variant(u"abcde")}});
     udb_record too_long = record({{u"NAME", ole_variant(u"abcdef")}});
-    table->append_record(fits);
-    const ora_exception e = catch_ora_error([&] { table->append_record(too_long); });
-    EXPECT_EQ(e.ora_number(), 12899);
-    EXPECT_NE(e.message.find("ORA-12899"), std::string::npos);
-    table->append_record(fits);
+    shorter->append_record(fits);
+    EXPECT_EQ(catch_ora_error([&] { shorter->append_record(too_long); }).ora_number(), 12899);
+    shorter->append_record(fits);
     EXPECT_EQ(rows(u"LSHORT").size(), 2u);
-}
 
-TEST_F(ora_append_record_test, fields_and_columns_that_do_not_match) {
+    // Fields and columns that do not match. As many fields as columns: names must match exactly.
     const std::unique_ptr<ora_table> table = create(u"LPAIR", {{u"A", VT_I4, 4}, {u"B", VT_I4, 4}});
-    // As many fields as columns: names must match exactly.
     udb_record other_case = record({{u"a", ole_variant(1)}, {u"B", ole_variant(2)}});
     EXPECT_THROW(table->append_record(other_case), tk_exception);
     // Fewer fields than columns: matched without regard to case.
@@ -222,46 +210,43 @@ TEST_F(ora_append_record_test, fields_and_columns_that_do_not_match) {
     EXPECT_EQ(read[0][1].to_wstring(), u"3");
 }
 
-TEST_F(ora_append_record_test, not_null_is_relaxed_once_and_key_columns_keep_it) {
+TEST_F(ora_append_record_test, not_null_relaxed_once_and_numbers_beyond_oracle) {
     udb_indexes indexes;
     indexes.push_back(udb_index(u"PK_NN", true, true, {u"ID"}));
-    const std::unique_ptr<ora_table> table = create(
-        u"LNN", {{u"ID", VT_I4, 4, true}, {u"NAME", VT_BSTR, 10, true}, {u"N", VT_I4, 4, true}},
-        indexes);
+    const std::unique_ptr<ora_table> table = create(u"LNN",
+                                                    {{u"ID", VT_I4, 4, true},
+                                                     {u"NAME", VT_BSTR, 10, true},
+                                                     {u"FREE", VT_R8, 8},
+                                                     {u"KEPT", VT_R8, 8, true, 0, ole_variant(0)}},
+                                                    indexes);
     const ora_statement_log log;
-    udb_record r1 =
-        record({{u"ID", ole_variant(1)}, {u"NAME", ole_variant(u"")}, {u"N", ole_variant(1)}});
-    udb_record r2 =
-        record({{u"ID", ole_variant(2)}, {u"NAME", ole_variant()}, {u"N", ole_variant(2)}});
+    // An empty text is NULL to Oracle; a number beyond NUMBER becomes NULL, or the default of a
+    // NOT NULL column.
+    udb_record r1 = record({{u"ID", ole_variant(1)},
+                            {u"NAME", ole_variant(u"")},
+                            {u"FREE", ole_variant(1e200)},
+                            {u"KEPT", ole_variant(-1e127)}});
+    udb_record r2 = record({{u"ID", ole_variant(2)},
+                            {u"NAME", ole_variant()},
+                            {u"FREE", ole_variant(-1.5e125)},
+                            {u"KEPT", ole_variant(2.5)}});
     table->append_record(r1);
     table->append_record(r2);
     EXPECT_EQ(log.starting_with("ALTER TABLE"),
               std::vector<std::string>{"ALTER TABLE \"LNN\" MODIFY \"NAME\" NVARCHAR2(10)  NULL"});
-    udb_record no_key =
-        record({{u"ID", ole_variant()}, {u"NAME", ole_variant(u"x")}, {u"N", ole_variant(3)}});
-    const ora_exception e = catch_ora_error([&] { table->append_record(no_key); });
-    EXPECT_EQ(e.ora_number(), 1400);
+    udb_record no_key = record({{u"ID", ole_variant()},
+                                {u"NAME", ole_variant(u"x")},
+                                {u"FREE", ole_variant(1.0)},
+                                {u"KEPT", ole_variant(1.0)}});
+    EXPECT_EQ(catch_ora_error([&] { table->append_record(no_key); }).ora_number(), 1400);
     EXPECT_EQ(log.starting_with("ALTER TABLE").size(), 1u);
-    EXPECT_EQ(rows(u"LNN").size(), 2u);
-}
-
-TEST_F(ora_append_record_test, numbers_beyond_what_oracle_holds) {
-    const std::unique_ptr<ora_table> table = create(
-        u"LBIG",
-        {{u"ID", VT_I4, 4}, {u"FREE", VT_R8, 8}, {u"KEPT", VT_R8, 8, true, 0, ole_variant(0)}});
-    udb_record huge = record(
-        {{u"ID", ole_variant(1)}, {u"FREE", ole_variant(1e200)}, {u"KEPT", ole_variant(-1e127)}});
-    udb_record edge = record(
-        {{u"ID", ole_variant(2)}, {u"FREE", ole_variant(-1.5e125)}, {u"KEPT", ole_variant(2.5)}});
-    table->append_record(huge);
-    table->append_record(edge);
-    const auto read = rows(u"LBIG");
+    const auto read = rows(u"LNN");
     ASSERT_EQ(read.size(), 2u);
-    EXPECT_EQ(read[0][1].vt(), VT_EMPTY);
-    EXPECT_EQ(read[0][2].to_double(), 0.0);
-    EXPECT_NE(read[0][2].vt(), VT_EMPTY);
-    EXPECT_DOUBLE_EQ(read[1][1].to_double(), -1.5e125);
-    EXPECT_DOUBLE_EQ(read[1][2].to_double(), 2.5);
+    EXPECT_EQ(read[0][2].vt(), VT_EMPTY);
+    EXPECT_NE(read[0][3].vt(), VT_EMPTY);
+    EXPECT_EQ(read[0][3].to_double(), 0.0);
+    EXPECT_DOUBLE_EQ(read[1][2].to_double(), -1.5e125);
+    EXPECT_DOUBLE_EQ(read[1][3].to_double(), 2.5);
 }
 
 TEST_F(ora_append_record_test, update_by_key_and_without_one) {
