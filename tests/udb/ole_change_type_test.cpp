@@ -51,6 +51,7 @@ TEST(OleChangeType, ResultsAndFailureCodes) {
         {ole_variant(uint64_t{UINT64_MAX}), VT_I8, OLE_S_OK, "-1"},
         {ole_variant(7), VT_UINT, OLE_S_OK, "7"},
         {ole_variant(static_cast<short>(-1)), VT_UI4, DISP_E_OVERFLOW, ""},
+        {ole_variant(static_cast<unsigned short>(40000)), VT_I2, DISP_E_OVERFLOW, ""},
         {ole_variant(300), VT_I1, DISP_E_OVERFLOW, ""},
         // To text.
         {ole_variant(true), VT_BSTR, OLE_S_OK, "-1"},

@@ -49,6 +49,7 @@ TEST(OleDateParse, NumericDateForms) {
     EXPECT_EQ(printed("16-1-2"), "2016-01-02");
     EXPECT_EQ(printed("75-1-2"), "1975-01-02");
     EXPECT_EQ(kind_of("2016-13-01"), ole_date::kind_invalid);
+    EXPECT_EQ(kind_of("2016-12-00"), ole_date::kind_invalid);
     EXPECT_EQ(kind_of("2016-12-31 10"), ole_date::kind_invalid);  // four items fit no form
 }
 

@@ -356,6 +356,7 @@ TEST(OleVariantChange, RefusedPairsLeaveTheValue) {
         // A real beyond what the target holds is refused, never turned into another number.
         {ole_variant(1e300), VT_I8},
         {ole_variant(9223372036854775808.0), VT_I8},
+        {ole_variant(std::nan("")), VT_I8},
         {ole_variant(-1.0), VT_UI8},
         {decimal_of("1e20"), VT_I8},
         {ole_variant(u"5"), VT_I8},

@@ -112,6 +112,25 @@ TEST(udb_profile, hand_written_spacing_repeats_and_line_ends) {
     EXPECT_EQ(profile.sections().count(u"Available Queries"), 1u);
 }
 
+TEST(udb_profile, file_larger_than_the_read_buffer_with_mixed_line_ends) {
+    // Some 150 KB: lines cross the reader's buffer boundary and must arrive whole.
+    tk_test_folder folder;
+    std::string text = "[G]";
+    const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < 3000; ++i) {
+        text += ends[i % 3] + ("k" + std::to_string(i) + "=" + std::string(i % 97, 'v'));
+    }
+    bool b_loaded = false;
+    const udb_profile profile = load_text(folder, text, b_loaded);
+    ASSERT_TRUE(b_loaded);
+    EXPECT_EQ(profile.get_section(u"G").size(), 3000u);
+    for (int i = 0; i < 3000; ++i) {
+        ASSERT_EQ(profile.get_value(u"G", wide("k" + std::to_string(i))),
+                  std::u16string(i % 97, u'v'))
+            << i;
+    }
+}
+
 TEST(udb_profile, lines_before_any_section_end_the_reading_with_false) {
     tk_test_folder folder;
     bool b_loaded = true;
