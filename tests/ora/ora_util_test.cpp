@@ -45,6 +45,15 @@ t_systemtime when(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms
 }  // namespace
 
 TEST(ora_native_type, column_types_by_vartype_size_and_reserved_word) {
+    // Unsigned kinds take one step wider than their signed neighbours of the same width.
+    const std::pair<VARTYPE, const char16_t*> numbers[] = {
+        {VT_BOOL, u"NUMBER(3,0)"},  {VT_I2, u"NUMBER(5,0)"},   {VT_UI1, u"NUMBER(5,0)"},
+        {VT_UI2, u"NUMBER(11,0)"},  {VT_INT, u"NUMBER(11,0)"}, {VT_UI4, u"NUMBER(19,0)"},
+        {VT_UINT, u"NUMBER(19,0)"}, {VT_CY, u"NUMBER"}};
+    for (const auto& [vartype, full] : numbers) {
+        EXPECT_EQ(get_ora_native_type(column(vartype), false), full) << vartype;
+        EXPECT_EQ(get_ora_native_type(column(vartype), true), u"NUMBER") << vartype;
+    }
     struct row {
         VARTYPE vartype;
         uint32_t size;
@@ -52,17 +61,8 @@ TEST(ora_native_type, column_types_by_vartype_size_and_reserved_word) {
         const char16_t* full;
         const char16_t* bare;
     };
-    // Unsigned kinds take one step wider than their signed neighbours of the same width; the
-    // LONG marker only applies to large texts.
+    // The LONG marker only applies to large texts.
     const row rows[] = {
-        {VT_BOOL, 0, 0, u"NUMBER(3,0)", u"NUMBER"},
-        {VT_I2, 0, 0, u"NUMBER(5,0)", u"NUMBER"},
-        {VT_UI1, 0, 0, u"NUMBER(5,0)", u"NUMBER"},
-        {VT_UI2, 0, 0, u"NUMBER(11,0)", u"NUMBER"},
-        {VT_INT, 0, 0, u"NUMBER(11,0)", u"NUMBER"},
-        {VT_UI4, 0, 0, u"NUMBER(19,0)", u"NUMBER"},
-        {VT_UINT, 0, 0, u"NUMBER(19,0)", u"NUMBER"},
-        {VT_CY, 0, 0, u"NUMBER", u"NUMBER"},
         {VT_DECIMAL, 0, 0x0A02, u"NUMBER(10,2)", u"NUMBER"},
         {VT_DECIMAL, 0, 0x0505, u"NUMBER(5,5)", u"NUMBER"},
         {VT_DATE, 0, 1, u"TIMESTAMP", u"TIMESTAMP"},
@@ -239,38 +239,31 @@ TEST(ora_default, literals_by_column_type) {
         {VT_BSTR, u"abc", 3, u"'abc'"},
         {VT_BSTR, u"a'cdef", 2, u"'a'''"},
         {VT_BSTR, u"ab𝄞", 3, u"'ab'"},
-        {VT_BSTR, u"", 0, u""},
-        // Integers only in their canonical form.
         {VT_I4, u"12", 0, u"12"},
         {VT_UI1, u"255", 0, u"255"},
         {VT_I4, u"2147483647", 0, u"2147483647"},
-        {VT_I4, u"12.0", 0, u""},
-        {VT_I4, u"007", 0, u""},
-        {VT_I4, u"+5", 0, u""},
-        {VT_I4, u"-0", 0, u""},
-        {VT_I4, u"1e3", 0, u""},
-        {VT_I8, u"12", 0, u""},
-        {VT_UI8, u"12", 0, u""},
-        // Unsigned defaults above the 32-bit range are dropped.
-        {VT_UI4, u"4000000000", 0, u""},
-        {VT_UINT, u"2147483648", 0, u""},
         // Floating defaults in range as written; out of range they become zero.
         {VT_R8, u"12.75", 0, u"12.75"},
         {VT_CY, u"1e126", 0, u"1e126"},
         {VT_R4, u"-0E+0", 0, u"-0E+0"},
-        {VT_R8, u"nan", 0, u""},
         {VT_R8, u"1e200", 0, u"0"},
         {VT_DECIMAL, u"-1.5e127", 0, u"0"},
         {VT_DATE, u"2016-03-01", 0, u"to_date('2016-03-01', 'YYYY-MM-DD')"},
         {VT_DATE, u"20161231235959", 0, u"to_date('2016-12-31 23:59:59', 'YYYY-MM-DD HH24:MI:SS')"},
-        {VT_DATE, u"sysdate", 0, u""},
-        // Binaries and large objects get none.
-        {VT_BLOB, u"0x00", 0, u""},
-        {VT_BLOB_OBJECT, u"0x00", 0, u""},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.vartype << " " << tk_w2a(r.text));
         EXPECT_EQ(def(r.vartype, ole_variant(r.text), r.size), r.expected);
+    }
+    // No default: integers not in their canonical form, 64-bit and unsigned ones above the 32-bit
+    // range, texts that are no number or date, binaries and large objects.
+    const std::pair<VARTYPE, const char16_t*> none[] = {
+        {VT_BSTR, u""},          {VT_I4, u"12.0"},         {VT_I4, u"007"}, {VT_I4, u"+5"},
+        {VT_I4, u"-0"},          {VT_I4, u"1e3"},          {VT_I8, u"12"},  {VT_UI8, u"12"},
+        {VT_UI4, u"4000000000"}, {VT_UINT, u"2147483648"}, {VT_R8, u"nan"}, {VT_DATE, u"sysdate"},
+        {VT_BLOB, u"0x00"},      {VT_BLOB_OBJECT, u"0x00"}};
+    for (const auto& [vartype, text] : none) {
+        EXPECT_EQ(def(vartype, ole_variant(text)), u"") << vartype << " " << tk_w2a(text);
     }
     // Typed defaults render through their own text; no default or no column gives nothing.
     EXPECT_EQ(def(VT_I4, ole_variant(12)), u"12");
