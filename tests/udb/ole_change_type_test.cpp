@@ -35,6 +35,7 @@ TEST(OleChangeType, ResultsAndFailureCodes) {
         {ole_variant(u"-9223372036854775808"), VT_I8, OLE_S_OK, "-9223372036854775808"},
         // Reals and currency to integers: banker's rounding, then the range.
         {ole_variant(2.5), VT_I4, OLE_S_OK, "2"},
+        {ole_variant(-2.5), VT_I4, OLE_S_OK, "-2"},
         {ole_variant(-3.5f), VT_I2, OLE_S_OK, "-4"},
         {ole_variant(2147483647.5), VT_I4, DISP_E_OVERFLOW, ""},
         {ole_variant(-2147483648.5), VT_I4, OLE_S_OK, "-2147483648"},
@@ -56,6 +57,7 @@ TEST(OleChangeType, ResultsAndFailureCodes) {
         // To text.
         {ole_variant(true), VT_BSTR, OLE_S_OK, "-1"},
         {ole_variant(1.5), VT_BSTR, OLE_S_OK, "1.5"},
+        {ole_variant(ole_currency{50000}), VT_BSTR, OLE_S_OK, "5"},
         {ole_variant(1.0 / 3.0), VT_BSTR, OLE_S_OK, "0.333333333333333"},
         {ole_variant(1e20), VT_BSTR, OLE_S_OK, "1E+20"},
         {ole_variant(1e-5), VT_BSTR, OLE_S_OK, "1E-05"},
@@ -71,9 +73,11 @@ TEST(OleChangeType, ResultsAndFailureCodes) {
         {ole_variant(u"1,234.5"), VT_R8, OLE_S_OK, "1.2345000000000000e+003"},
         {ole_variant(u"12,5"), VT_R8, OLE_S_OK, "1.2500000000000000e+002"},  // thousands
         {ole_variant(u"1e400"), VT_R8, DISP_E_OVERFLOW, ""},
+        {ole_variant(u"1e39"), VT_R4, DISP_E_OVERFLOW, ""},
         {ole_variant(1e300), VT_R4, DISP_E_OVERFLOW, ""},
         {ole_variant(std::nan("")), VT_R4, OLE_S_OK, "1.#QNAN0e+000"},
         {ole_variant(u"tRUE"), VT_BOOL, OLE_S_OK, "1"},
+        {ole_variant(u"False"), VT_BOOL, OLE_S_OK, "0"},
         {ole_variant(u"-0.5"), VT_BOOL, OLE_S_OK, "1"},
         {ole_variant(std::nan("")), VT_BOOL, OLE_S_OK, "1"},
         {ole_variant(u"yes"), VT_BOOL, DISP_E_TYPEMISMATCH, ""},

@@ -37,6 +37,7 @@ TEST(OleDateParse, TimestampsAndTimes) {
     EXPECT_EQ(t.to_string(false), "0000-00-00 13:45:30.250");  // times always show milliseconds
     EXPECT_EQ(printed("10:30 PM"), "0000-00-00 22:30:00");
     EXPECT_EQ(printed("12:15 AM"), "0000-00-00 12:15:00");
+    EXPECT_EQ(printed("12:15 PM"), "0000-00-00 12:15:00");
     EXPECT_EQ(kind_of("99:99:99"), ole_date::kind_invalid);
     EXPECT_EQ(kind_of("10:30x"), ole_date::kind_invalid);
 }
@@ -45,10 +46,12 @@ TEST(OleDateParse, NumericDateForms) {
     EXPECT_EQ(printed("25.12.2016 10:00:00"), "2016-12-25 10:00:00");
     EXPECT_EQ(printed("2016-02-31"), "2016-02-31");  // no month-length rule
     EXPECT_EQ(printed("2016-12-31 23:59:59.5"), "2016-12-31 23:59:59.500");
+    EXPECT_EQ(printed("2016/01/02 03:04:05"), "2016-01-02 03:04:05");
     EXPECT_EQ(printed("2016-12-31 00:00:00"), "2016-12-31");
     EXPECT_EQ(printed("16-1-2"), "2016-01-02");
     EXPECT_EQ(printed("75-1-2"), "1975-01-02");
     EXPECT_EQ(kind_of("2016-13-01"), ole_date::kind_invalid);
+    EXPECT_EQ(kind_of("2016-00-10"), ole_date::kind_invalid);
     EXPECT_EQ(kind_of("2016-12-00"), ole_date::kind_invalid);
     EXPECT_EQ(kind_of("2016-12-31 10"), ole_date::kind_invalid);  // four items fit no form
 }

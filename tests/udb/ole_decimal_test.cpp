@@ -69,12 +69,14 @@ TEST(OleDecimalParse, DigitsBeyondTheScaleRoundHalfToEven) {
     const std::pair<std::string, const char*> cases[] = {
         // 29 decimals: the last one is rounded away.
         {"0.12345678901234567890123456789", "0.1234567890123456789012345679"},
+        {"0.00000000000000000000000000005", "0"},
         {"0.00000000000000000000000000015", "0.0000000000000000000000000002"},
         {"0.000000000000000000000000000050000000001", "0.0000000000000000000000000001"},
         // 29 significant digits whose mantissa would pass 96 bits lose one decimal.
         {"9.9999999999999999999999999999", "10"},
         {"7.9228162514264337593543950335", "7.9228162514264337593543950335"},
         {"7.9228162514264337593543950336", "7.922816251426433759354395034"},
+        {"1.23456789012345678901234567891", "1.2345678901234567890123456789"},
         {"0." + std::string(50000, '0') + "1", "0"},
     };
     for (const auto& [text, expected] : cases) {
@@ -98,7 +100,7 @@ TEST(OleDecimalRender, PrintsPlainDigitsWithoutTrailingZeros) {
 
 TEST(OleDecimalConvert, ToIntegersRoundHalfToEvenAndOverflow) {
     const std::pair<const char*, int64_t> in_range[] = {
-        {"2.5", 2}, {"3.5", 4}, {"-2.51", -3}, {"-2147483648.5", INT32_MIN}};
+        {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"-2.51", -3}, {"-2147483648.5", INT32_MIN}};
     for (const auto& [text, expected] : in_range) {
         int64_t v = 0;
         EXPECT_EQ(ole_dec_to_i64(parsed(text), INT32_MIN, INT32_MAX, v), OLE_S_OK) << text;

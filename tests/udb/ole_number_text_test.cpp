@@ -38,15 +38,22 @@ double double_of(std::string_view text) {
 
 TEST(OleNumberText, AcceptsTheDecorationsOfTheEnglishRules) {
     EXPECT_EQ(i32_of("\t42\r\n"), 42);
+    EXPECT_EQ(i32_of("+42"), 42);
+    EXPECT_EQ(i32_of("42+"), 42);
+    EXPECT_EQ(i32_of("$42"), 42);
     EXPECT_EQ(i32_of("42-"), -42);
     EXPECT_EQ(i32_of("- 42"), -42);
     EXPECT_EQ(i32_of("(42)"), -42);
     EXPECT_EQ(i32_of("42$"), 42);
     EXPECT_EQ(i32_of("1,234,567"), 1234567);
     EXPECT_EQ(i32_of("1,2,3"), 123);
+    EXPECT_EQ(i32_of("1,234,"), 1234);
+    EXPECT_EQ(i32_of("00042"), 42);
     EXPECT_EQ(i32_of("1.5E3"), 1500);
     EXPECT_EQ(i32_of("15e-1"), 2);
+    EXPECT_EQ(i32_of("1e+2"), 100);
     EXPECT_EQ(i32_of("&HFF"), 255);
+    EXPECT_EQ(i32_of("&hff"), 255);
     EXPECT_EQ(i32_of("&O17"), 15);
 }
 
@@ -65,11 +72,14 @@ TEST(OleNumberText, IntegersRoundHalfToEven) {
     EXPECT_EQ(i32_of("-2.5"), -2);
     EXPECT_EQ(i32_of("2.5000000001"), 3);
     EXPECT_EQ(i32_of("0.5"), 0);
+    EXPECT_EQ(i32_of("0.05"), 0);
+    EXPECT_EQ(i32_of("0.9"), 1);
     EXPECT_EQ(i32_of(".5000000000000000000000000000000000000000001"), 1);
 }
 
 TEST(OleNumberText, IntegerRangesOverflow) {
     int64_t v = 0;
+    EXPECT_EQ(parse_i64("32767", INT16_MIN, INT16_MAX, v), OLE_S_OK);
     EXPECT_EQ(parse_i64("70000", INT16_MIN, INT16_MAX, v), DISP_E_OVERFLOW);
     EXPECT_EQ(parse_i64("-32768", INT16_MIN, INT16_MAX, v), OLE_S_OK);
     EXPECT_EQ(v, -32768);

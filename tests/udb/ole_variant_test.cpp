@@ -162,6 +162,7 @@ TEST(OleVariantParse, TextForEachTarget) {
     };
     const Case cases[] = {
         {"0x0aff", VT_BYTE_ARRAY, VT_BYTE_ARRAY, "0x0AFF"},
+        {"0AFF", VT_BYTE_ARRAY, VT_BYTE_ARRAY, "0x0AFF"},
         {"0X0AFF", VT_BLOB, VT_BYTE_ARRAY, "0x0AFF"},
         {"0AF", VT_BYTE_ARRAY, VT_EMPTY, ""},
         {"0x", VT_BYTE_ARRAY, VT_BYTE_ARRAY, ""},
@@ -199,6 +200,7 @@ TEST(OleVariantParse, TextForEachTarget) {
          "-123456789012345678901234.56789"},
         {"12,50", VT_DECIMAL, VT_DECIMAL, "12.5"},
         {"1e29", VT_DECIMAL, VT_EMPTY, ""},
+        {"12x", VT_DECIMAL, VT_EMPTY, ""},
         {"20161231235959", VT_DATE, VT_DATE, "2016-12-31 23:59:59"},
         {"hello world", VT_DATE, VT_EMPTY, ""},
         {"TRUE", VT_BOOL, VT_BOOL, "1"},
@@ -272,9 +274,11 @@ TEST(OleVariantRead, ToLongToDoubleAndToBool) {
     const Case cases[] = {
         {ole_variant(), 0, 0.0, false},
         {ole_variant(4294967295u), -1, 4294967295.0, true},
+        {ole_variant(static_cast<unsigned short>(65535)), 65535, 65535.0, true},
         {ole_variant(-2.9), -2, -2.9, true},
         {ole_variant(2.9f), 2, static_cast<double>(2.9f), true},
         {decimal_of("3.5"), 4, 3.5, true},
+        {decimal_of("2.5"), 2, 2.5, true},
         {decimal_of("0.4"), 0, 0.4, false},
         {decimal_of("-0.125"), 0, -0.125, false},
         {ole_variant(int64_t{0x100000005}), 5, 4294967301.0, true},
@@ -307,6 +311,7 @@ TEST(OleVariantChange, SupportedPairs) {
     const Case cases[] = {
         // 64-bit sources.
         {ole_variant(int64_t{5}), VT_CY, VT_CY, "5"},
+        {ole_variant(int64_t{7}), VT_UI4, VT_UINT, "7"},
         {ole_variant(int64_t{0x1FFFF}), VT_BOOL, VT_BOOL, "1"},
         {ole_variant(int64_t{70000}), VT_I2, VT_I2, "4464"},
         {ole_variant(uint64_t{UINT64_MAX}), VT_BSTR, VT_BSTR, "18446744073709551615"},
@@ -315,10 +320,13 @@ TEST(OleVariantChange, SupportedPairs) {
         // 64-bit targets: currency and decimal round up from a first decimal above 4.
         {ole_variant(ole_currency{25000}), VT_I8, VT_I8, "3"},
         {ole_variant(ole_currency{24000}), VT_I8, VT_I8, "2"},
+        {ole_variant(ole_currency{-25000}), VT_I8, VT_I8, "-2"},
+        {ole_variant(-2.9), VT_I8, VT_I8, "-2"},
         {decimal_of("2.5"), VT_I8, VT_I8, "3"},
         {ole_variant(-9223372036854775808.0), VT_I8, VT_I8, "-9223372036854775808"},
         {ole_variant(1.8e19), VT_UI8, VT_UI8, "18000000000000000000"},
         {ole_variant(true), VT_I8, VT_I8, "-1"},
+        {ole_variant(4294967295u), VT_I8, VT_I8, "4294967295"},
         {ole_variant(static_cast<short>(-1)), VT_UI8, VT_UI8, "18446744073709551615"},
         // Dates.
         {ole_variant(make_time(2016, 12, 31, 23, 59, 59)), VT_BSTR, VT_BSTR, "2016-12-31 23:59:59"},
@@ -326,12 +334,14 @@ TEST(OleVariantChange, SupportedPairs) {
         // Binary targets take the raw bytes in memory order.
         {ole_variant(0x01020304), VT_BLOB, VT_BYTE_ARRAY, "0x04030201"},
         {ole_variant(1.0), VT_BYTE_ARRAY, VT_BYTE_ARRAY, "0x000000000000F03F"},
+        {ole_variant(true), VT_BYTE_ARRAY, VT_BYTE_ARRAY, "0xFFFF"},
         {ole_variant(int64_t{1}), VT_BYTE_ARRAY, VT_BYTE_ARRAY, "0x0100000000000000"},
         {ole_variant(u"A\u00e9"), VT_BLOB_OBJECT, VT_BYTE_ARRAY, "0x41C3A9"},
         {bytes_of({0x41, 0x00, 0x42, 0x00}), VT_BLOB, VT_BYTE_ARRAY, "0x41004200"},
         {bytes_of({0x41, 0x00, 0x42, 0x00}), VT_BSTR, VT_BSTR, "AB"},
         // The generic path.
         {ole_variant(2.5), VT_I4, VT_I4, "2"},
+        {ole_variant(3.5), VT_I4, VT_I4, "4"},
         {ole_variant(true), VT_BSTR, VT_BSTR, "-1"},
         {ole_variant(u"1,234.5"), VT_DECIMAL, VT_DECIMAL, "1234.5"},
         {ole_variant(), VT_I4, VT_EMPTY, ""},
@@ -361,10 +371,13 @@ TEST(OleVariantChange, RefusedPairsLeaveTheValue) {
         {decimal_of("1e20"), VT_I8},
         {ole_variant(u"5"), VT_I8},
         {ole_variant(int64_t{1}), VT_DATE},
+        {ole_variant(int64_t{1}), VT_EMPTY},
         {ole_variant(make_time(2016, 12, 31)), VT_I4},
         {ole_variant("not a date at all"), VT_DATE},
+        {ole_variant(5), VT_DATE},
         {bytes_of({1}), VT_I4},
         {ole_variant(1e10), VT_I4},
+        {ole_variant(u"abc"), VT_I4},
         {ole_variant(u"70000"), VT_I2},
     };
     for (const auto& [value, target] : refused) {

@@ -43,6 +43,7 @@ TEST(TFtd, Conformance) {
     EXPECT_TRUE(conforms(VT_BSTR, 30, VT_BSTR, 0));
     EXPECT_TRUE(conforms(VT_BSTR, 19, VT_DATE, 0));
     EXPECT_FALSE(conforms(VT_BSTR, 20, VT_DATE, 0));
+    EXPECT_TRUE(conforms(VT_DATE, 8, VT_BSTR, 1));  // any kind but binary becomes text
     EXPECT_FALSE(conforms(VT_BLOB, 1, VT_BSTR, 0));
     EXPECT_TRUE(conforms(VT_I4, 4, VT_BLOB, 1));
     EXPECT_FALSE(conforms(VT_BSTR, 100, VT_BLOB, 50));
