@@ -419,9 +419,10 @@ TEST_F(brixel_converter_rejects, do_not_show_again_and_the_listed_error_limit) {
     EXPECT_EQ(converter().reports()[0].rejected, 25u);
 }
 
-// Two numbers that do not arrive as they are in the file, without any error: an F field is read
-// as a single-precision number, so digits past the seventh are gone, and Oracle's NUMBER ends
-// below 1e126, so a larger double is written as NULL. The test pins both losses down.
+// Numbers that do not arrive as they are in the file, without any error: an F field is read as a
+// single-precision number, so digits past the seventh are gone; whole numbers stop at the 64-bit
+// range and unreadable ones become 0; Oracle's NUMBER ends below 1e126, so a larger double is
+// written as NULL. The test pins these losses down.
 TEST_F(brixel_converter_run, numbers_the_run_cannot_keep) {
     dbf_writer f(dbf_ver::dbase4_memo);
     f.field("RATE", 'F', 20, 4);
@@ -429,6 +430,19 @@ TEST_F(brixel_converter_run, numbers_the_run_cannot_keep) {
     write(f, "rates.dbf");
     run({u"rates"});
     EXPECT_EQ(rows(u"RATES")[0][0].to_double(), 12345680.0);
+    restart();
+
+    // Whole numbers are read as far as their digits go and saturate at the 64-bit limit; a field
+    // that a DBF program filled with asterisks (a value too wide for it) reads as 0.
+    dbf_writer n(dbf_ver::dbase3);
+    n.field("ID", 'N', 19).field("QTY", 'N', 5);
+    n.add_record({dbf_cell::right("9999999999999999999"), dbf_cell::right("*****")});
+    write(n, "wide.dbf");
+    run({u"wide"});
+    const auto wide = rows(u"WIDE");
+    ASSERT_EQ(wide.size(), 1u);
+    EXPECT_EQ(wide[0][0].to_wstring(), u"9223372036854775807");
+    EXPECT_EQ(wide[0][1].to_wstring(), u"0");
     restart();
 
     dbf_writer t(dbf_ver::vfp);
