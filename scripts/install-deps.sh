@@ -23,9 +23,17 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
 
+need_root() {
+    if [ ${#sudo_cmd[@]} -ne 0 ] && ! command -v sudo > /dev/null; then
+        echo "install-deps: $1 needs root: run this script as root, or install sudo" >&2
+        exit 1
+    fi
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
     echo "install-deps: all ${#packages[@]} packages present"
 else
+    need_root "installing ${missing[*]}"
     echo "install-deps: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     "${sudo_cmd[@]}" apt-get update -qq
@@ -35,6 +43,7 @@ fi
 # A locale whose decimal separator is a comma, so the tests can show that numbers still
 # print and parse with a point.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    need_root "generating the de_DE.UTF-8 locale"
     echo "install-deps: generating the de_DE.UTF-8 locale"
     "${sudo_cmd[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 fi
