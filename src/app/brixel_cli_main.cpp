@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/dump_command.hpp"
-#include "app/inspect_command.hpp"
+#include "app/folder_report_command.hpp"
 #include "app/run_command.hpp"
 #include "app/run_summary.hpp"
 

@@ -1,4 +1,4 @@
-#include "app/inspect_command.hpp"
+#include "app/folder_report_command.hpp"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/inspect_command.hpp"
+#include "app/folder_report_command.hpp"
 #include "app/run_options.hpp"
 #include "support/dbf_writer.hpp"
 #include "tk/tk_test_folder.hpp"
