@@ -47,7 +47,13 @@ std::string encode_client_text(const OCIEnv* env, const std::string& utf8) {
 }
 
 Session* session_of(OCISvcCtx* svc, OCIError* err, sword* status) {
-    if (svc == nullptr || svc->session == nullptr || !svc->session->session) {
+    if (checked<OCISvcCtx>(svc, OCI_HTYPE_SVCCTX) == nullptr) {
+        *status = OCI_INVALID_HANDLE;
+        return nullptr;
+    }
+    clear(err);
+    *status = OCI_SUCCESS;
+    if (svc->session == nullptr || !svc->session->session) {
         *status = fail(err, ora(3114));
         return nullptr;
     }

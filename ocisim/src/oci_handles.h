@@ -165,7 +165,9 @@ void clear(OCIError* err);
 std::string client_text(const OCIEnv* env, const void* data, size_t bytes);
 // Text handed to the application in the environment's encoding (no terminator).
 std::string encode_client_text(const OCIEnv* env, const std::string& utf8);
-// The session behind a service context, or an error (ORA-03114 when there is none).
+// The start of every call that talks to the server: a valid service context, the error handle
+// cleared, and the session behind it. Null with `status` set to what the call returns
+// (OCI_INVALID_HANDLE, or ORA-03114 when there is no session); else `status` is OCI_SUCCESS.
 Session* session_of(OCISvcCtx* svc, OCIError* err, sword* status);
 
 }  // namespace ocisim

@@ -45,13 +45,10 @@ bool form_mismatch(const OCILobLocator* locp, ub1 csfrm) {
 // session, or null with `status` set to what the call returns.
 Session* lob_call_session(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, const ub4* amtp,
                           ub4 offset, ub1 csfrm, sword* status) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
-        checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
+    if (checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || amtp == nullptr) {
         *status = OCI_INVALID_HANDLE;
         return nullptr;
     }
-    clear(errhp);
-    *status = OCI_SUCCESS;
     Session* s = session_of(svchp, errhp, status);
     if (s == nullptr) {
         return nullptr;
@@ -209,11 +206,9 @@ OCISIM_EXPORT sword OCILobRead2(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
 
 OCISIM_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp,
                                     ub4* lenp) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
-        checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || lenp == nullptr) {
+    if (checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || lenp == nullptr) {
         return OCI_INVALID_HANDLE;
     }
-    clear(errhp);
     sword status = OCI_SUCCESS;
     Session* s = session_of(svchp, errhp, &status);
     if (s == nullptr) {

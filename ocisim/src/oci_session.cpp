@@ -132,10 +132,6 @@ namespace {
 
 // Commit and rollback: one round trip that ends the session's transaction one way or the other.
 sword end_transaction(OCISvcCtx* svchp, OCIError* errhp, void (Session::*finish)()) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr) {
-        return OCI_INVALID_HANDLE;
-    }
-    clear(errhp);
     sword status = OCI_SUCCESS;
     Session* s = session_of(svchp, errhp, &status);
     if (s == nullptr) {

@@ -359,11 +359,9 @@ OCISIM_EXPORT sword OCIDefineArrayOfStruct(OCIDefine* defnp, OCIError* /*errhp*/
 OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters,
                                    ub4 rowoff, const OCISnapshot* /*snap_in*/,
                                    OCISnapshot* /*snap_out*/, ub4 mode) {
-    if (checked<OCISvcCtx>(svchp, OCI_HTYPE_SVCCTX) == nullptr ||
-        checked<OCIStmt>(stmtp, OCI_HTYPE_STMT) == nullptr) {
+    if (checked<OCIStmt>(stmtp, OCI_HTYPE_STMT) == nullptr) {
         return OCI_INVALID_HANDLE;
     }
-    clear(errhp);
     sword status = OCI_SUCCESS;
     Session* s = session_of(svchp, errhp, &status);
     if (s == nullptr) {

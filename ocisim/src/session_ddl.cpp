@@ -116,6 +116,25 @@ bool same_column_set(std::vector<std::string> a, std::vector<std::string> b) {
     return a == b;
 }
 
+// A key's kind and columns, each column checked: it must exist (ORA-00904) and may not be a
+// large object or LONG (ORA-02329).
+KeyDef key_of(const TableDef& t, const KeyClause& k) {
+    KeyDef key;
+    key.type = k.type;
+    key.columns = names_of(k.columns);
+    for (const std::string& col : key.columns) {
+        int i = t.find_column(col);
+        if (i < 0) {
+            throw ora(904, {"\"" + col + "\""});
+        }
+        const ColumnType& ty = t.columns[static_cast<size_t>(i)].type;
+        if (ty.is_lob() || ty.is_long()) {
+            throw ora(2329, {ty.data_type_name()});
+        }
+    }
+    return key;
+}
+
 }  // namespace
 
 ExecResult Session::run_ddl_statement(const Statement& st) {
@@ -194,19 +213,7 @@ void Session::create_table(const CreateTable& s) {
     bool has_primary = false;
     std::vector<KeyDef> keys;
     for (const KeyClause& k : s.constraints) {
-        KeyDef key;
-        key.type = k.type;
-        key.columns = names_of(k.columns);
-        for (const std::string& col : key.columns) {
-            int i = t->find_column(col);
-            if (i < 0) {
-                throw ora(904, {"\"" + col + "\""});
-            }
-            const ColumnType& ty = t->columns[static_cast<size_t>(i)].type;
-            if (ty.is_lob() || ty.is_long()) {
-                throw ora(2329, {ty.data_type_name()});
-            }
-        }
+        KeyDef key = key_of(*t, k);
         if (k.type == 'P') {
             if (has_primary) {
                 throw ora(2260);
@@ -284,19 +291,7 @@ void Session::alter_table(const AlterTable& s) {
     auto t = find_table(s.table);
     if (s.add_constraint) {
         const KeyClause& k = *s.add_constraint;
-        KeyDef key;
-        key.type = k.type;
-        key.columns = names_of(k.columns);
-        for (const std::string& col : key.columns) {
-            int i = t->find_column(col);
-            if (i < 0) {
-                throw ora(904, {"\"" + col + "\""});
-            }
-            const ColumnType& ty = t->columns[static_cast<size_t>(i)].type;
-            if (ty.is_lob() || ty.is_long()) {
-                throw ora(2329, {ty.data_type_name()});
-            }
-        }
+        KeyDef key = key_of(*t, k);
         if (!k.name.empty() && catalog_.constraint_name_used(user_, k.name.name)) {
             throw ora(2264);
         }
