@@ -134,7 +134,9 @@ void brixel_converter::operator()() {
             t_table_report report{selected_tables[i], {}};
             try {
                 convert_table(selected_tables[i], validator, used_names, source, report);
+                publish(i, report);
             } catch (const tk_exception& e) {
+                // Published before the handler is asked: Abort raises from there.
                 report.result = t_table_report::outcome::failed;
                 publish(i, report);
                 error_handler::instance().set_context(selected_tables[i]);
@@ -146,7 +148,6 @@ void brixel_converter::operator()() {
                 publish(i, report);
                 throw;
             }
-            publish(i, report);
             ++tables_done;
         }
         error_handler::instance().clear_context();
