@@ -77,6 +77,22 @@ Value decode_client_value(const OCIEnv* env, ub2 dty, const void* data, size_t l
             size_t n = load<ub2>(data);
             return Value::of_text(client_text(env, bytes + 2, n), national);
         }
+        case SQLT_LVC:
+        case SQLT_LVB: {
+            // A 4-byte count of the bytes that follow it.
+            if (len < sizeof(sb4)) {
+                throw ora(1460);
+            }
+            sb4 n = load<sb4>(data);
+            if (n < 0 || static_cast<size_t>(n) > len - sizeof(sb4)) {
+                throw ora(1460);
+            }
+            if (dty == SQLT_LVB) {
+                return Value::of_raw(
+                    std::string(reinterpret_cast<const char*>(bytes + sizeof(sb4)), size_t(n)));
+            }
+            return Value::of_text(client_text(env, bytes + sizeof(sb4), size_t(n)), national);
+        }
         case SQLT_INT:
             switch (len) {
                 case 1:
@@ -170,6 +186,26 @@ Value decode_client_value(const OCIEnv* env, ub2 dty, const void* data, size_t l
             }
             return Value::of_text(rid->text);
         }
+        case SQLT_CLOB:
+        case SQLT_BLOB: {
+            // Temporary LOBs carry their data with them; a locator of a stored LOB is refused.
+            auto* loc = checked<OCILobLocator>(load<void*>(data), OCI_DTYPE_LOB);
+            if (loc == nullptr || !loc->initialised) {
+                throw ora(22275);
+            }
+            if (!loc->temporary) {
+                throw ora(932, {"CHAR", "UNSUPPORTED BIND TYPE " + std::to_string(dty)});
+            }
+            if ((dty == SQLT_CLOB) != loc->is_clob) {
+                throw ora(932, {dty == SQLT_CLOB ? "CLOB" : "BLOB", loc->is_clob ? "CLOB" : "BLOB"});
+            }
+            Value v = loc->is_clob ? Value::of_text(loc->temp_data, loc->national || national)
+                                   : Value::of_raw(loc->temp_data);
+            if (v.is_null()) {
+                v.empty_lob = true;  // an empty LOB, not NULL
+            }
+            return v;
+        }
         default:
             // LOB locator binds and others.
             throw ora(932, {"CHAR", "UNSUPPORTED BIND TYPE " + std::to_string(dty)});
@@ -192,7 +228,8 @@ Value read_bind(const OCIBind& b, ub4 iter) {
         return Value::null();
     }
     size_t len = static_cast<size_t>(b.size);
-    if (b.alen != nullptr && b.dty != SQLT_STR && !is_descriptor_type(b.dty)) {
+    if (b.alen != nullptr && b.dty != SQLT_STR && b.dty != SQLT_LVC && b.dty != SQLT_LVB &&
+        !is_descriptor_type(b.dty)) {
         size_t alen_stride = b.alen_skip != 0 ? b.alen_skip : sizeof(ub2);
         len = load<ub2>(reinterpret_cast<const char*>(b.alen) + iter * alen_stride);
     }

@@ -1,4 +1,5 @@
 // Environment, handles, descriptors, attributes and error records.
+#include <cstdlib>
 #include <cstring>
 
 #include "oci_handles.h"
@@ -240,6 +241,13 @@ OCISIM_EXPORT sword OCIEnvNlsCreate(OCIEnv** envp, ub4 mode, void* /*ctxp*/, voi
     env->env = env;
     env->utf16 = (mode & OCI_UTF16) != 0 || charset == OCI_UTF16ID;
     (void)ncharset;
+    // NCHAR literal replacement: the mode decides, else the client's environment.
+    if ((mode & OCI_NCHAR_LITERAL_REPLACE_ON) != 0) {
+        env->nchar_literal_replace = true;
+    } else if ((mode & OCI_NCHAR_LITERAL_REPLACE_OFF) == 0) {
+        const char* v = std::getenv("ORA_NCHAR_LITERAL_REPLACE");
+        env->nchar_literal_replace = v != nullptr && upper_ascii(v) == "TRUE";
+    }
     env->config = SimConfig::from_environment();
     if (xtramem > 0) {
         env->user_memory.assign(xtramem, 0);
@@ -270,6 +278,9 @@ OCISIM_EXPORT sword OCIHandleFree(void* hndlp, ub4 type) {
     auto* base = static_cast<HandleBase*>(hndlp);
     if (base == nullptr || base->magic != kHandleMagic || base->type != type) {
         return OCI_INVALID_HANDLE;
+    }
+    if (type == OCI_HTYPE_ERROR && static_cast<OCIError*>(base)->owned_by_parent) {
+        return OCI_SUCCESS;  // a batch-error record lives as long as the handle it came from
     }
     if (type == OCI_HTYPE_SESSION) {
         auto* ses = static_cast<OCISession*>(base);
@@ -436,6 +447,10 @@ OCISIM_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attr
                 put<ub2>(attributep, static_cast<OCIError*>(base)->parse_offset, sizep);
                 return OCI_SUCCESS;
             }
+            if (attrtype == OCI_ATTR_DML_ROW_OFFSET) {
+                put<ub4>(attributep, static_cast<OCIError*>(base)->row_offset, sizep);
+                return OCI_SUCCESS;
+            }
             break;
         case OCI_HTYPE_STMT: {
             auto* st = static_cast<OCIStmt*>(base);
@@ -466,6 +481,9 @@ OCISIM_EXPORT sword OCIAttrGet(const void* trgthndlp, ub4 trghndltyp, void* attr
                     return OCI_SUCCESS;
                 case OCI_ATTR_ROWS_FETCHED:
                     put<ub4>(attributep, st->rows_fetched, sizep);
+                    return OCI_SUCCESS;
+                case OCI_ATTR_NUM_DML_ERRORS:
+                    put<ub4>(attributep, st->dml_errors, sizep);
                     return OCI_SUCCESS;
                 case OCI_ATTR_PARAM_COUNT:
                     put<ub4>(attributep, static_cast<ub4>(st->result.columns.size()), sizep);

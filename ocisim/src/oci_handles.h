@@ -43,6 +43,7 @@ T* checked(const void* h, ub4 type) {
 
 struct OCIEnv : ocisim::HandleBase {
     bool utf16 = false;
+    bool nchar_literal_replace = false;
     std::shared_ptr<ocisim::SimConfig> config;
 };
 
@@ -53,6 +54,11 @@ struct OCIError : ocisim::HandleBase {
     };
     std::vector<Record> records;
     ub2 parse_offset = 0;
+    // The rows that failed an array DML run with OCI_BATCH_ERRORS, one error handle each (owned
+    // here, handed out by OCIParamGet), and for such a handle the failing row's index.
+    std::vector<std::unique_ptr<OCIError>> batch;
+    ub4 row_offset = 0;
+    bool owned_by_parent = false;
 };
 
 struct OCIServer : ocisim::HandleBase {
@@ -134,6 +140,8 @@ struct OCIStmt : ocisim::HandleBase {
     size_t cursor = 0;
     ub4 row_count = 0;
     ub4 rows_fetched = 0;
+    ub4 dml_errors = 0;
+    std::vector<ocisim::Value> bind_values;  // one iteration's input, reused across iterations
     ub4 prefetch = 1;
     std::string last_rowid;
     std::string db_charset = "AL32UTF8";
@@ -145,6 +153,9 @@ struct OCILobLocator : ocisim::HandleBase {
     ocisim::LobRef ref;
     bool is_clob = true;
     bool national = false;
+    // A temporary LOB keeps its data here (UTF-8 text or bytes) instead of in a row.
+    bool temporary = false;
+    std::string temp_data;
 };
 
 struct OCIDateTime : ocisim::HandleBase {

@@ -65,7 +65,80 @@ Session* lob_call_session(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp
     return nullptr;
 }
 
+// The LOB's current content: a temporary LOB's own, or the row's.
+std::string lob_content(Session* s, const OCILobLocator* locp, bool* is_clob) {
+    if (locp->temporary) {
+        *is_clob = locp->is_clob;
+        return locp->temp_data;
+    }
+    return s->lob_read(locp->ref, is_clob);
+}
+
+void store_lob(Session* s, OCILobLocator* locp, std::string content) {
+    if (locp->temporary) {
+        locp->temp_data = std::move(content);
+    } else {
+        s->lob_write(locp->ref, content);
+    }
+}
+
 }  // namespace
+
+OCISIM_EXPORT sword OCILobCreateTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp,
+                                          ub2 /*csid*/, ub1 csfrm, ub1 lobtype, int /*cache*/,
+                                          ub2 /*duration*/) {
+    if (checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr) {
+        return OCI_INVALID_HANDLE;
+    }
+    sword status = OCI_SUCCESS;
+    Session* s = session_of(svchp, errhp, &status);
+    if (s == nullptr) {
+        return status;
+    }
+    if (lobtype != OCI_TEMP_BLOB && lobtype != OCI_TEMP_CLOB) {
+        return fail(errhp, ora(24801));
+    }
+    try {
+        s->round_trip();
+    } catch (const OraError& e) {
+        return fail(errhp, e);
+    }
+    locp->initialised = true;
+    locp->temporary = true;
+    locp->ref = LobRef{};
+    locp->is_clob = lobtype == OCI_TEMP_CLOB;
+    locp->national = locp->is_clob && csfrm == SQLCS_NCHAR;
+    locp->temp_data.clear();
+    return OCI_SUCCESS;
+}
+
+OCISIM_EXPORT sword OCILobFreeTemporary(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp) {
+    if (checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr) {
+        return OCI_INVALID_HANDLE;
+    }
+    sword status = OCI_SUCCESS;
+    if (session_of(svchp, errhp, &status) == nullptr) {
+        return status;
+    }
+    if (!locp->temporary) {
+        return fail(errhp, ora(22275));
+    }
+    locp->temporary = false;
+    locp->initialised = false;
+    std::string().swap(locp->temp_data);
+    return OCI_SUCCESS;
+}
+
+OCISIM_EXPORT sword OCILobIsTemporary(OCIEnv* envhp, OCIError* errhp, OCILobLocator* locp,
+                                      int* is_temporary) {
+    if (checked<OCIEnv>(envhp, OCI_HTYPE_ENV) == nullptr ||
+        checked<OCILobLocator>(locp, OCI_DTYPE_LOB) == nullptr || is_temporary == nullptr) {
+        return OCI_INVALID_HANDLE;
+    }
+    clear(errhp);
+    *is_temporary = locp->temporary ? 1 : 0;
+    return OCI_SUCCESS;
+}
 
 OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locp, ub4* amtp,
                                 ub4 offset, void* bufp, ub4 buflen, ub1 piece, void* /*ctxp*/,
@@ -82,7 +155,7 @@ OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
     try {
         s->round_trip();
         bool is_clob = true;
-        std::string current = s->lob_read(locp->ref, &is_clob);
+        std::string current = lob_content(s, locp, &is_clob);
         std::string updated;
         if (is_clob) {
             LobEncoding e = encoding_for(locp, svchp->env, csid);
@@ -113,7 +186,7 @@ OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
             std::memcpy(updated.data() + offset - 1, bufp, n);
             *amtp = static_cast<ub4>(n);
         }
-        s->lob_write(locp->ref, updated);
+        store_lob(s, locp, std::move(updated));
         return OCI_SUCCESS;
     } catch (const OraError& e) {
         return fail(errhp, e);
@@ -131,7 +204,7 @@ OCISIM_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
     try {
         s->round_trip();
         bool is_clob = true;
-        std::string content = s->lob_read(locp->ref, &is_clob);
+        std::string content = lob_content(s, locp, &is_clob);
         if (!is_clob) {
             if (offset - 1 >= content.size()) {
                 *amtp = 0;
@@ -220,7 +293,7 @@ OCISIM_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLoc
     try {
         s->round_trip();
         bool is_clob = true;
-        std::string content = s->lob_read(locp->ref, &is_clob);
+        std::string content = lob_content(s, locp, &is_clob);
         *lenp = static_cast<ub4>(is_clob ? utf16_length(content) : content.size());
         return OCI_SUCCESS;
     } catch (const OraError& e) {

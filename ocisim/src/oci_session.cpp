@@ -16,9 +16,9 @@ std::string normalise_user(const std::string& name) {
     return upper_ascii(name);
 }
 
-void end_session(OCISession* ses) {
+void end_session(OCISession* ses, bool commit_open_work) {
     if (ses->session) {
-        ses->session->end();
+        ses->session->end(commit_open_work);
         ses->session.reset();
     }
     if (ses->server != nullptr) {
@@ -54,7 +54,7 @@ OCISIM_EXPORT sword OCIServerDetach(OCIServer* srvhp, OCIError* errhp, ub4 /*mod
     clear(errhp);
     // Sessions still open on the server connection end without committing.
     while (!srvhp->sessions.empty()) {
-        end_session(*srvhp->sessions.begin());
+        end_session(*srvhp->sessions.begin(), false);
     }
     if (!srvhp->attached) {
         return fail(errhp, ora(24324));
@@ -80,7 +80,7 @@ OCISIM_EXPORT sword OCISessionBegin(OCISvcCtx* svchp, OCIError* errhp, OCISessio
     }
     try {
         if (usrhp->session) {
-            end_session(usrhp);
+            end_session(usrhp, false);
         }
         std::string user = normalise_user(usrhp->username);
         {
@@ -124,7 +124,13 @@ OCISIM_EXPORT sword OCISessionEnd(OCISvcCtx* svchp, OCIError* errhp, OCISession*
     if (!ses->session) {
         return fail(errhp, ora(3114));
     }
-    end_session(ses);
+    // The transaction of the service context is committed when its session ends.
+    try {
+        end_session(ses, true);
+    } catch (const OraError& e) {
+        end_session(ses, false);
+        return fail(errhp, e);
+    }
     return OCI_SUCCESS;
 }
 

@@ -24,7 +24,9 @@ std::string bind_name(const OCIEnv* env, const OraText* name, sb4 len) {
 // Parses on first use; the parse needs the session's identifier rules.
 const Statement& parsed(OCIStmt* st, Session& s) {
     if (!st->parsed) {
-        st->parsed = std::make_shared<Statement>(parse_statement(st->sql, s.parse_options()));
+        ParseOptions options = s.parse_options();
+        options.nchar_literal_replace = st->env->nchar_literal_replace;
+        st->parsed = std::make_shared<Statement>(parse_statement(st->sql, options));
     }
     return *st->parsed;
 }
@@ -52,8 +54,9 @@ int returning_index(const Statement& stmt) {
     return -1;
 }
 
-// The input values of one iteration.
-std::vector<Value> collect_binds(OCIStmt* st, const Statement& stmt, ub4 iter) {
+// Every bind handle must name a placeholder of the statement (ORA-01036) and every
+// placeholder must have one (ORA-01008); checked once per execute.
+void check_binds(OCIStmt* st, const Statement& stmt) {
     for (auto& b : st->binds) {
         if (!b->name.empty()) {
             bool known = false;
@@ -67,20 +70,36 @@ std::vector<Value> collect_binds(OCIStmt* st, const Statement& stmt, ub4 iter) {
             throw ora(1036);
         }
     }
-    std::vector<Value> values(stmt.binds.size());
+    for (size_t i = 0; i < stmt.binds.size(); ++i) {
+        OCIBind* b = bind_for(st, stmt, i);
+        if (b == nullptr || ((b->mode & OCI_DATA_AT_EXEC) != 0 && b->in_cb == nullptr)) {
+            throw ora(1008);
+        }
+    }
+}
+
+// The input values of one iteration, into `values` (reused, so an array run allocates once).
+void collect_binds(OCIStmt* st, const Statement& stmt, ub4 iter, std::vector<Value>& values) {
+    values.resize(stmt.binds.size());
     int ret = returning_index(stmt);
     for (size_t i = 0; i < stmt.binds.size(); ++i) {
         OCIBind* b = bind_for(st, stmt, i);
-        if (b == nullptr) {
-            throw ora(1008);
-        }
         if (static_cast<int>(i) == ret) {
+            if ((b->mode & OCI_DATA_AT_EXEC) != 0) {
+                // The returning bind's in-callback runs before the row; the client library
+                // reads and sets the indicator it hands out, so one without is refused.
+                void* buf = nullptr;
+                ub4 alen = 0;
+                ub1 piece = OCI_ONE_PIECE;
+                void* ind = nullptr;
+                b->in_cb(b->in_ctx, b, iter, 0, &buf, &alen, &piece, &ind);
+                if (ind == nullptr) {
+                    throw ora(24343);
+                }
+            }
             continue;
         }
         if ((b->mode & OCI_DATA_AT_EXEC) != 0) {
-            if (b->in_cb == nullptr) {
-                throw ora(1008);
-            }
             void* buf = nullptr;
             ub4 alen = 0;
             ub1 piece = OCI_ONE_PIECE;
@@ -96,7 +115,6 @@ std::vector<Value> collect_binds(OCIStmt* st, const Statement& stmt, ub4 iter) {
         }
         values[i] = read_bind(*b, iter);
     }
-    return values;
 }
 
 // Hands a RETURNING ROWID value to the out-bind.
@@ -107,13 +125,6 @@ void deliver_rowid(OCIStmt* st, const Statement& stmt, ub4 iter, const std::stri
         return;
     }
     if ((b->mode & OCI_DATA_AT_EXEC) != 0) {
-        if (b->in_cb != nullptr) {
-            void* buf = nullptr;
-            ub4 alen = 0;
-            ub1 piece = OCI_ONE_PIECE;
-            void* ind = nullptr;
-            b->in_cb(b->in_ctx, b, iter, 0, &buf, &alen, &piece, &ind);
-        }
         b->rows_returned = 1;
         if (b->out_cb == nullptr) {
             return;
@@ -127,14 +138,15 @@ void deliver_rowid(OCIStmt* st, const Statement& stmt, ub4 iter, const std::stri
         if (buf == nullptr) {
             return;
         }
+        if (ind == nullptr) {
+            throw ora(24343);
+        }
         ub4 capacity = alenp != nullptr && *alenp != 0 ? *alenp : static_cast<ub4>(b->size);
         ub4 n = write_out_text(b->env, b->dty, buf, capacity, rowid);
         if (alenp != nullptr) {
             *alenp = n;
         }
-        if (ind != nullptr) {
-            *static_cast<sb2*>(ind) = 0;
-        }
+        *static_cast<sb2*>(ind) = 0;
         if (rcode != nullptr) {
             *rcode = 0;
         }
@@ -174,6 +186,19 @@ sword fetch_rows(OCIStmt* st, OCIError* err, ub4 n) {
         return warn(err, ora(1406));
     }
     return OCI_SUCCESS;
+}
+
+void add_batch_error(OCIError* err, ub4 row, const OraError& e) {
+    if (err == nullptr) {
+        return;
+    }
+    auto rec = std::make_unique<OCIError>();
+    rec->type = OCI_HTYPE_ERROR;
+    rec->env = err->env;
+    rec->owned_by_parent = true;
+    rec->row_offset = row;
+    rec->records.push_back(OCIError::Record{e.code(), e.message()});
+    err->batch.push_back(std::move(rec));
 }
 
 void describe_into(OCIStmt* st, QueryResult result) {
@@ -372,6 +397,10 @@ OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
     }
     stmtp->row_count = 0;
     stmtp->rows_fetched = 0;
+    stmtp->dml_errors = 0;
+    if (errhp != nullptr) {
+        errhp->batch.clear();
+    }
     stmtp->svc = svchp;
     stmtp->db_charset = s->settings().charset;
     ub4 done = 0;
@@ -382,9 +411,10 @@ OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
             describe_into(stmtp, s->describe(stmt));
             return OCI_SUCCESS;
         }
+        check_binds(stmtp, stmt);
         if (stmt.is_query()) {
-            std::vector<Value> binds = collect_binds(stmtp, stmt, 0);
-            ExecResult r = s->execute(stmtp->sql, stmt, binds);
+            collect_binds(stmtp, stmt, 0, stmtp->bind_values);
+            ExecResult r = s->execute(stmtp->sql, stmt, stmtp->bind_values);
             describe_into(stmtp, std::move(r.query));
             if (iters == 0) {
                 return OCI_SUCCESS;
@@ -400,9 +430,23 @@ OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
         }
         std::optional<OraError> warning;
         ub4 last = stmt.is_ddl() ? rowoff + 1 : iters;
+        // With batch errors every row is tried and the failing ones are reported one by one;
+        // without, the first failing row ends the run and the rows before it stay.
+        const bool batch = (mode & OCI_BATCH_ERRORS) != 0 && !stmt.is_ddl();
+        ub4 failed = 0;
         for (ub4 it = rowoff; it < last; ++it) {
-            std::vector<Value> binds = collect_binds(stmtp, stmt, it);
-            ExecResult r = s->execute(stmtp->sql, stmt, binds);
+            collect_binds(stmtp, stmt, it, stmtp->bind_values);
+            ExecResult r;
+            try {
+                r = s->execute(stmtp->sql, stmt, stmtp->bind_values);
+            } catch (const OraError& e) {
+                if (!batch || s->connection_lost()) {
+                    throw;
+                }
+                add_batch_error(errhp, it, e);
+                ++failed;
+                continue;
+            }
             done += static_cast<ub4>(r.rows);
             stmtp->row_count = done;
             if (!r.rowid.empty()) {
@@ -412,6 +456,11 @@ OCISIM_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* e
             if (r.warning) {
                 warning = r.warning;
             }
+        }
+        stmtp->dml_errors = failed;
+        if (failed > 0) {
+            // Nothing is committed when a row failed, even with OCI_COMMIT_ON_SUCCESS.
+            return warn(errhp, ora(24381));
         }
         if ((mode & OCI_COMMIT_ON_SUCCESS) != 0) {
             s->commit();
@@ -458,6 +507,27 @@ OCISIM_EXPORT sword OCIStmtFetch(OCIStmt* stmtp, OCIError* errhp, ub4 nrows, ub2
 
 OCISIM_EXPORT sword OCIParamGet(const void* hndlp, ub4 htype, OCIError* errhp, void** parmdpp,
                                 ub4 pos) {
+    if (htype == OCI_HTYPE_ERROR) {
+        // The failing rows of the last batch-error run, counted from 0. A live error handle
+        // passed in receives the row's error; otherwise one owned by `hndlp` is handed out.
+        auto* batch_err = checked<OCIError>(hndlp, OCI_HTYPE_ERROR);
+        if (batch_err == nullptr || parmdpp == nullptr) {
+            return OCI_INVALID_HANDLE;
+        }
+        clear(errhp);
+        if (pos >= batch_err->batch.size()) {
+            return fail(errhp, ora(24334, {std::to_string(pos)}));
+        }
+        OCIError* rec = batch_err->batch[pos].get();
+        auto* target = checked<OCIError>(*parmdpp, OCI_HTYPE_ERROR);
+        if (target != nullptr && target != batch_err && !target->owned_by_parent) {
+            target->records = rec->records;
+            target->row_offset = rec->row_offset;
+            return OCI_SUCCESS;
+        }
+        *parmdpp = rec;
+        return OCI_SUCCESS;
+    }
     auto* st = checked<OCIStmt>(hndlp, OCI_HTYPE_STMT);
     if (st == nullptr || htype != OCI_HTYPE_STMT || parmdpp == nullptr) {
         return OCI_INVALID_HANDLE;

@@ -9,6 +9,26 @@
 
 namespace ocisim {
 
+void RowLocks::add(int64_t table_id, int64_t rowid) {
+    if (!runs_.empty()) {
+        Run& r = runs_.back();
+        if (r.table_id == table_id && rowid >= r.first && rowid <= r.last + 1) {
+            r.last = std::max(r.last, rowid);
+            return;
+        }
+    }
+    runs_.push_back(Run{table_id, rowid, rowid});
+}
+
+bool RowLocks::has(int64_t table_id, int64_t rowid) const {
+    for (auto it = runs_.rbegin(); it != runs_.rend(); ++it) {
+        if (it->table_id == table_id && rowid >= it->first && rowid <= it->last) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Session::Session(const std::string& service_path, std::string user,
                  std::shared_ptr<SimConfig> config)
     : service_path_(service_path),
@@ -57,19 +77,26 @@ void Session::write_counters() {
     config_->append_counters(line);
 }
 
-void Session::end() {
+void Session::end(bool commit_open_work) {
     if (ended_) {
         return;
     }
     ended_ = true;
-    rollback();
+    if (commit_open_work && !lost_ && in_transaction_) {
+        commit();
+    } else {
+        rollback();
+    }
     write_counters();
 }
 
 void Session::check_catalogue_fresh() {
     // Another session's DDL changes the catalogue; PRAGMA data_version moves on any commit of
     // another connection, and the DDL counter tells whether it was DDL.
-    SqlStmt& dv = cached("PRAGMA data_version");
+    if (!data_version_stmt_) {
+        data_version_stmt_ = std::make_unique<SqlStmt>(db_.prepare("PRAGMA data_version"));
+    }
+    SqlStmt& dv = *data_version_stmt_;
     dv.reset();
     dv.step();
     int64_t data_version = dv.int64(0);
@@ -88,15 +115,8 @@ void Session::check_catalogue_fresh() {
 void Session::forget_catalogue() {
     tables_.clear();
     tables_by_id_.clear();
-    auto keep = statements_.find("PRAGMA data_version");
-    std::unique_ptr<SqlStmt> dv;
-    if (keep != statements_.end()) {
-        dv = std::move(keep->second);
-    }
+    insert_plan_.reset();
     statements_.clear();
-    if (dv) {
-        statements_["PRAGMA data_version"] = std::move(dv);
-    }
 }
 
 SqlStmt& Session::cached(const std::string& sql) {
@@ -316,9 +336,51 @@ Value Session::next_value(const std::string& owner, const std::string& sequence)
     return Value::of_number(Decimal::from_int(value));
 }
 
+void Session::resolve_dml(const TableRef& table, const std::vector<const Expr*>& exprs,
+                          const std::vector<const Ident*>& targets) {
+    std::shared_ptr<TableDef> t = find_table(table);
+    std::vector<std::string> names;
+    for (const Ident* c : targets) {
+        names.push_back(c->name);
+    }
+    for (const Expr* e : exprs) {
+        if (e != nullptr) {
+            columns_of(*e, &names);
+        }
+    }
+    for (const std::string& n : names) {
+        if (t->find_column(n) < 0) {
+            throw ora(904, {"\"" + n + "\""});
+        }
+    }
+}
+
 QueryResult Session::describe(const Statement& st) {
     const Select* s = std::get_if<Select>(&st.body);
     if (s == nullptr) {
+        // A parse of DML resolves the table and the columns it names.
+        check_catalogue_fresh();
+        if (const auto* ins = std::get_if<Insert>(&st.body)) {
+            std::vector<const Ident*> targets;
+            for (const Ident& c : ins->columns) {
+                targets.push_back(&c);
+            }
+            std::vector<const Expr*> exprs;
+            for (const ExprPtr& v : ins->values) {
+                exprs.push_back(v.get());
+            }
+            resolve_dml(ins->table, exprs, targets);
+        } else if (const auto* up = std::get_if<Update>(&st.body)) {
+            std::vector<const Ident*> targets;
+            std::vector<const Expr*> exprs{up->where.get()};
+            for (const Assignment& a : up->sets) {
+                targets.push_back(&a.column);
+                exprs.push_back(a.value.get());
+            }
+            resolve_dml(up->table, exprs, targets);
+        } else if (const auto* del = std::get_if<Delete>(&st.body)) {
+            resolve_dml(del->table, {del->where.get()}, {});
+        }
         return {};
     }
     check_catalogue_fresh();
@@ -329,7 +391,7 @@ QueryResult Session::describe(const Statement& st) {
 ExecResult Session::execute(const std::string& sql, const Statement& st,
                             const std::vector<Value>& binds) {
     ++counters_.executes;
-    if (auto fault = config_->faults->check(sql)) {
+    if (auto fault = config_->faults->empty() ? std::nullopt : config_->faults->check(sql)) {
         if (*fault == 3113) {
             lost_ = true;
             rollback();
@@ -354,12 +416,14 @@ ExecResult Session::execute(const std::string& sql, const Statement& st,
             return {};
         }
         begin_write();
+        if (const auto* ins = std::get_if<Insert>(&st.body)) {
+            // One row, one SQLite step: a failing step undoes itself, no savepoint needed.
+            return run_insert(*ins, binds);
+        }
         begin_statement();
         try {
             ExecResult r;
-            if (const auto* ins = std::get_if<Insert>(&st.body)) {
-                r = run_insert(*ins, binds);
-            } else if (const auto* up = std::get_if<Update>(&st.body)) {
+            if (const auto* up = std::get_if<Update>(&st.body)) {
                 r = run_update(*up, binds);
             } else if (const auto* del = std::get_if<Delete>(&st.body)) {
                 r = run_delete(*del, binds);
@@ -395,7 +459,7 @@ std::string Session::lob_read(const LobRef& ref, bool* is_clob) {
 }
 
 void Session::lob_write(const LobRef& ref, const std::string& content) {
-    if (locked_rows_.count({ref.table_id, ref.rowid}) == 0) {
+    if (!locked_rows_.has(ref.table_id, ref.rowid)) {
         throw ora(22920);
     }
     const TableDef& t = table_by_id(ref.table_id);

@@ -27,6 +27,7 @@
 #include "sql_parser.h"
 #include "sql_value.h"
 #include "sqlite_db.h"
+#include "value_rules.h"
 
 namespace ocisim {
 
@@ -57,6 +58,33 @@ struct SessionCounters {
     uint64_t executes = 0;
 };
 
+// The rows a transaction has locked, kept as runs of consecutive rowids per table: an array
+// INSERT locks one run, not a set node per row.
+class RowLocks {
+  public:
+    void add(int64_t table_id, int64_t rowid);
+    bool has(int64_t table_id, int64_t rowid) const;
+    void clear() { runs_.clear(); }
+
+  private:
+    struct Run {
+        int64_t table_id, first, last;
+    };
+    std::vector<Run> runs_;
+};
+
+// What an INSERT needs besides its values: the table, the column each value goes to and the
+// SQLite statement that stores a row. Built once and reused while the catalogue is unchanged.
+struct InsertPlan {
+    std::string table;
+    std::vector<Ident> columns;
+    std::shared_ptr<TableDef> def;
+    std::vector<int> targets;
+    SqlStmt* store = nullptr;
+    std::vector<Value> row;
+    std::vector<Stored> stored;
+};
+
 class Session {
   public:
     // Opens the service file; throws OraError on failure.
@@ -82,8 +110,9 @@ class Session {
                        const std::vector<Value>& binds);
     void commit();
     void rollback();
-    // Ends the session: rolls back uncommitted work and writes the counters.
-    void end();
+    // Ends the session and writes the counters. A session ended by its client commits its open
+    // transaction; one whose connection goes away (detach, a freed handle) rolls it back.
+    void end(bool commit_open_work = false);
 
     // LOB access through locators.
     std::string lob_read(const LobRef& ref, bool* is_clob);
@@ -113,6 +142,8 @@ class Session {
     bool trigger_compiles(const TableDef& t, const TriggerDef& tr);
     void check_privilege(const char* privilege);
     void check_own_schema(const TableRef& ref);
+    void resolve_dml(const TableRef& table, const std::vector<const Expr*>& exprs,
+                     const std::vector<const Ident*>& targets);
     Value default_value(const ColumnDef& c);
 
     std::shared_ptr<TableDef> find_table(const TableRef& ref, bool must_exist = true);
@@ -123,7 +154,8 @@ class Session {
     void begin_statement();
     void end_statement(bool ok);
     void run_ddl(const std::function<void()>& body);
-    void lock_row(int64_t table_id, int64_t rowid) { locked_rows_.insert({table_id, rowid}); }
+    void lock_row(int64_t table_id, int64_t rowid) { locked_rows_.add(table_id, rowid); }
+    InsertPlan& insert_plan(const Insert& s);
     SqlStmt& cached(const std::string& sql);
     [[noreturn]] void raise_sqlite(const SqliteError& e, const TableDef* table);
     void write_counters();
@@ -142,7 +174,9 @@ class Session {
     std::map<std::pair<std::string, std::string>, std::shared_ptr<TableDef>> tables_;
     std::map<int64_t, std::shared_ptr<TableDef>> tables_by_id_;
     std::map<std::string, std::unique_ptr<SqlStmt>> statements_;
-    std::set<std::pair<int64_t, int64_t>> locked_rows_;
+    RowLocks locked_rows_;
+    std::unique_ptr<InsertPlan> insert_plan_;
+    std::unique_ptr<SqlStmt> data_version_stmt_;
     std::map<int64_t, int64_t> sequence_marks_;  // sequence id -> next value handed out
     SessionCounters counters_;
 };

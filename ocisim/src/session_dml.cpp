@@ -1,4 +1,6 @@
 // INSERT, UPDATE and DELETE, with defaults, row triggers, NOT NULL and type rules.
+#include <algorithm>
+
 #include "expr_eval.h"
 #include "oracle_model.h"
 #include "session.h"
@@ -53,76 +55,104 @@ void Session::fire_insert_triggers(const TableDef& t, std::vector<Value>& row) {
     }
 }
 
-ExecResult Session::run_insert(const Insert& s, const std::vector<Value>& binds) {
-    std::shared_ptr<TableDef> t = find_table(s.table);
-    const size_t n = t->columns.size();
-    std::vector<int> targets;
+InsertPlan& Session::insert_plan(const Insert& s) {
+    if (insert_plan_ && insert_plan_->table == s.table.name.name &&
+        insert_plan_->columns == s.columns && s.table.schema.empty()) {
+        return *insert_plan_;
+    }
+    insert_plan_.reset();
+    auto plan = std::make_unique<InsertPlan>();
+    plan->def = find_table(s.table);
+    const TableDef& t = *plan->def;
+    const size_t n = t.columns.size();
     if (s.columns.empty()) {
         for (size_t i = 0; i < n; ++i) {
-            targets.push_back(static_cast<int>(i));
+            plan->targets.push_back(static_cast<int>(i));
         }
     } else {
         std::vector<bool> seen(n, false);
         for (const Ident& c : s.columns) {
-            int i = column_index(*t, c);
+            int i = column_index(t, c);
             if (seen[static_cast<size_t>(i)]) {
                 throw ora(957);
             }
             seen[static_cast<size_t>(i)] = true;
-            targets.push_back(i);
+            plan->targets.push_back(i);
         }
     }
-    if (s.values.size() < targets.size()) {
-        throw ora(947);
-    }
-    if (s.values.size() > targets.size()) {
-        throw ora(913);
-    }
-    Evaluator ev(*this, binds, nullptr);
-    std::vector<Value> row(n);
-    std::vector<bool> given(n, false);
-    for (size_t k = 0; k < targets.size(); ++k) {
-        row[static_cast<size_t>(targets[k])] = ev.eval(*s.values[k], nullptr);
-        given[static_cast<size_t>(targets[k])] = true;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        if (!given[i]) {
-            row[i] = default_value(t->columns[i]);
-        }
-    }
-    fire_insert_triggers(*t, row);
-
-    std::string sql = "INSERT INTO " + sql_quote_ident(t->name) + " (";
+    std::string sql = "INSERT INTO " + sql_quote_ident(t.name) + " (";
     std::string marks;
     for (size_t i = 0; i < n; ++i) {
-        sql += (i > 0 ? ", " : "") + sql_quote_ident(t->columns[i].name);
+        sql += (i > 0 ? ", " : "") + sql_quote_ident(t.columns[i].name);
         marks += i > 0 ? ", ?" : "?";
     }
     sql += ") VALUES (" + marks + ")";
     if (n == 0) {
-        sql = "INSERT INTO " + sql_quote_ident(t->name) + " DEFAULT VALUES";
+        sql = "INSERT INTO " + sql_quote_ident(t.name) + " DEFAULT VALUES";
     }
-    SqlStmt& st = cached(sql);
+    plan->store = &cached(sql);
+    plan->row.resize(n);
+    plan->stored.resize(n);
+    plan->table = s.table.name.name;
+    plan->columns = s.columns;
+    insert_plan_ = std::move(plan);
+    return *insert_plan_;
+}
+
+ExecResult Session::run_insert(const Insert& s, const std::vector<Value>& binds) {
+    InsertPlan& plan = insert_plan(s);
+    const TableDef& t = *plan.def;
+    const size_t n = t.columns.size();
+    if (s.values.size() < plan.targets.size()) {
+        throw ora(947);
+    }
+    if (s.values.size() > plan.targets.size()) {
+        throw ora(913);
+    }
+    Evaluator ev(*this, binds, nullptr);
+    std::vector<Value>& row = plan.row;
+    for (Value& v : row) {
+        v.kind = Value::Kind::Null;
+        v.empty_lob = false;
+    }
+    uint64_t given = 0;  // columns past 64 are looked up in the targets
+    for (size_t k = 0; k < plan.targets.size(); ++k) {
+        row[static_cast<size_t>(plan.targets[k])] = ev.eval(*s.values[k], nullptr);
+        if (plan.targets[k] < 64) {
+            given |= uint64_t{1} << plan.targets[k];
+        }
+    }
+    for (size_t i = 0; i < n; ++i) {
+        bool was_given = i < 64 ? (given >> i & 1) != 0
+                                : std::find(plan.targets.begin(), plan.targets.end(),
+                                            static_cast<int>(i)) != plan.targets.end();
+        if (!was_given) {
+            row[i] = default_value(t.columns[i]);
+        }
+    }
+    fire_insert_triggers(t, row);
+
+    SqlStmt& st = *plan.store;
     st.reset();
     for (size_t i = 0; i < n; ++i) {
-        const ColumnDef& c = t->columns[i];
+        const ColumnDef& c = t.columns[i];
         if (row[i].is_null() && !row[i].empty_lob && !c.nullable) {
-            throw ora(1400, {column_label(*t, c.name)});
+            throw ora(1400, {column_label(t, c.name)});
         }
-        bind_stored(st, static_cast<int>(i + 1), to_storage(row[i], *t, c, settings_));
+        plan.stored[i] = to_storage(row[i], t, c, settings_);
+        bind_stored(st, static_cast<int>(i + 1), plan.stored[i]);
     }
     int rc = st.step_code();
     st.reset();
     if (rc != SQLITE_DONE) {
-        raise_sqlite(SqliteError(sqlite3_extended_errcode(db_.raw()), db_.error_message()),
-                     t.get());
+        raise_sqlite(SqliteError(sqlite3_extended_errcode(db_.raw()), db_.error_message()), &t);
     }
     int64_t rowid = db_.last_rowid();
-    lock_row(t->id, rowid);
+    lock_row(t.id, rowid);
     ExecResult r;
     r.rows = 1;
     if (s.returning_bind >= 0) {
-        r.rowid = encode_rowid(t->id, rowid);
+        r.rowid = encode_rowid(t.id, rowid);
     }
     return r;
 }

@@ -16,6 +16,7 @@ struct Ident {
     std::string name;  // upper-cased when written without quotes
     bool quoted = false;
     bool empty() const { return name.empty(); }
+    friend bool operator==(const Ident&, const Ident&) = default;
 };
 
 enum class ExprKind {

@@ -123,18 +123,23 @@ class Parser {
     }
 
     // ---- identifiers ----
-    void check_length(const std::string& name) {
-        if (static_cast<int>(name.size()) > options_.identifier_limit) {
+    // Names are statement text too: on a single-byte database they are converted to its
+    // character set (characters it lacks become the replacement character), and their length
+    // counts bytes in that set.
+    std::string db_name(const std::string& text) const {
+        std::string name = options_.single_byte_charset ? through_cp1252(text) : text;
+        size_t bytes = options_.single_byte_charset ? char_count(name) : name.size();
+        if (bytes > static_cast<size_t>(options_.identifier_limit)) {
             throw ora(972);
         }
+        return name;
     }
     // A name of an object or column. `reserved_error` is raised for reserved words.
     Ident ident(int reserved_error = 904) {
         const Token& t = peek();
         if (t.kind == Tok::QuotedIdent) {
             next();
-            check_length(t.text);
-            return Ident{t.text, true};
+            return Ident{db_name(t.text), true};
         }
         if (t.kind == Tok::Ident) {
             if (is_reserved_word(t.text)) {
@@ -144,8 +149,7 @@ class Parser {
                 throw ora(reserved_error);
             }
             next();
-            check_length(t.text);
-            return Ident{t.text, false};
+            return Ident{db_name(t.text), false};
         }
         if (t.kind == Tok::End || t.kind == Tok::Op) {
             if (reserved_error == 903) {
@@ -851,7 +855,12 @@ class Parser {
                 ExprPtr e = make(ExprKind::String);
                 e->national = t.kind == Tok::NString;
                 size_t bytes = t.text.size();
-                if (e->national) {
+                if (e->national && !options_.nchar_literal_replace && options_.single_byte_charset) {
+                    // Without NCHAR literal replacement the N'...' text travels inside the
+                    // statement, in the database character set, like any other literal.
+                    e->text = through_cp1252(t.text);
+                    bytes = 2 * utf16_length(e->text);
+                } else if (e->national) {
                     e->text = t.text;
                     bytes = 2 * utf16_length(e->text);
                 } else if (options_.single_byte_charset) {

@@ -12,6 +12,9 @@ struct ParseOptions {
     int string_literal_limit = 4000;  // bytes
     // WE8MSWIN1252 database: plain literals are converted to it while the statement is parsed.
     bool single_byte_charset = false;
+    // The client sends N'...' literals aside as national binds (NCHAR literal replacement), so
+    // their text does not pass through the database character set.
+    bool nchar_literal_replace = false;
 };
 
 // Throws OraError with the number Oracle gives for the first problem found.

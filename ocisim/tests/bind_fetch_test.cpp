@@ -60,7 +60,7 @@ TEST_F(Binds, MissingAndUnknownBinds) {
     EXPECT_EQ(db().text(), "ORA-01036: illegal variable name/number");
 }
 
-TEST_F(Binds, ArrayInsertStopsAtTheFirstFailingRow) {
+TEST_F(Binds, ArrayInsertStopsAtTheFirstFailingRowUnlessBatchErrors) {
     ASSERT_EQ(db().prepare("INSERT INTO \"T\" (\"ID\", \"NAME\") VALUES (:1, :2)"), oci::SUCCESS);
     struct Row {
         int id;
@@ -94,6 +94,46 @@ TEST_F(Binds, ArrayInsertStopsAtTheFirstFailingRow) {
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"T\" WHERE \"ID\" >= 10"), "1");
 
+    // With batch errors every row is tried: rows 1 and 3 fail (NULL, then a duplicate key),
+    // are reported with their zero-based offsets, and nothing is committed.
+    ok("CREATE UNIQUE INDEX \"T_ID\" ON \"T\" (\"ID\")");
+    ASSERT_EQ(db().prepare("INSERT INTO \"T\" (\"ID\") VALUES (:1)"), oci::SUCCESS);
+    int more[5] = {40, 0, 41, 40, 42};
+    sb2 more_inds[5] = {0, -1, 0, 0, 0};
+    a.BindByPos(db().stmt, &b1, db().err, 1, more, sizeof(int), oci::SQLT_INT, more_inds, nullptr,
+                nullptr, 0, nullptr, oci::DEFAULT);
+    ASSERT_EQ(db().execute(5, oci::BATCH_ERRORS | oci::COMMIT_ON_SUCCESS),
+              oci::SUCCESS_WITH_INFO)
+        << db().text();
+    EXPECT_EQ(db().text(), "ORA-24381: error(s) in array DML");
+    a.AttrGet(db().stmt, oci::HTYPE_STMT, &count, nullptr, oci::ATTR_ROW_COUNT, db().err);
+    EXPECT_EQ(count, 3u);
+    ub4 errors = 0;
+    a.AttrGet(db().stmt, oci::HTYPE_STMT, &errors, nullptr, oci::ATTR_NUM_DML_ERRORS, db().err);
+    ASSERT_EQ(errors, 2u);
+    void* aux = nullptr;
+    void* row_err = nullptr;
+    a.HandleAlloc(db().env, &aux, oci::HTYPE_ERROR, 0, nullptr);
+    a.HandleAlloc(db().env, &row_err, oci::HTYPE_ERROR, 0, nullptr);
+    std::vector<std::pair<ub4, int>> failures;
+    for (ub4 i = 0; i < errors; ++i) {
+        ASSERT_EQ(a.ParamGet(db().err, oci::HTYPE_ERROR, aux, &row_err, i), oci::SUCCESS);
+        ub4 offset = 99;
+        a.AttrGet(row_err, oci::HTYPE_ERROR, &offset, nullptr, oci::ATTR_DML_ROW_OFFSET, aux);
+        sb4 code = 0;
+        char16_t text[256];
+        a.ErrorGet(row_err, 1, nullptr, &code, text, sizeof text, oci::HTYPE_ERROR);
+        failures.emplace_back(offset, code);
+    }
+    EXPECT_EQ(failures, (std::vector<std::pair<ub4, int>>{{1, 1400}, {3, 1}}));
+    a.HandleFree(row_err, oci::HTYPE_ERROR);
+    a.HandleFree(aux, oci::HTYPE_ERROR);
+    Conn other;
+    ASSERT_EQ(other.connect(), oci::SUCCESS);
+    EXPECT_EQ(other.one("SELECT COUNT(*) FROM \"T\" WHERE \"ID\" >= 40"), "0");
+    ASSERT_EQ(db().commit(), oci::SUCCESS);
+    EXPECT_EQ(other.one("SELECT COUNT(*) FROM \"T\" WHERE \"ID\" >= 40"), "3");
+
     ASSERT_EQ(db().prepare("INSERT INTO \"T\" (\"ID\") VALUES (1)"), oci::SUCCESS);
     EXPECT_EQ(db().execute(0), oci::ERROR);
     EXPECT_EQ(db().text(), "ORA-24333: zero iteration count");
@@ -107,13 +147,17 @@ struct RowidSink {
     int in_calls = 0;
     int out_calls = 0;
     ub4 rows_returned = 0;
+    sb2 in_ind = -1;
+    sb2 out_ind = -1;
+    bool no_indicator = false;  // hands out a NULL indicator pointer, which is refused
 };
 
 sb4 no_data(void* ctx, void*, ub4, ub4, void** bufp, ub4* alenp, ub1* piecep, void** indp) {
-    static_cast<RowidSink*>(ctx)->in_calls++;
+    auto* sink = static_cast<RowidSink*>(ctx);
+    sink->in_calls++;
     *bufp = nullptr;
     *alenp = 0;
-    *indp = nullptr;
+    *indp = sink->no_indicator ? nullptr : &sink->in_ind;
     *piecep = oci::ONE_PIECE;
     return oci::CONTINUE;
 }
@@ -129,7 +173,7 @@ sb4 get_data(void* ctx, void* bind, ub4, ub4 index, void** bufp, ub4** alenp, ub
     *bufp = sink->buf;
     *alenp = &sink->len;
     *piecep = oci::ONE_PIECE;
-    *indp = nullptr;
+    *indp = sink->no_indicator ? nullptr : &sink->out_ind;
     *rcodep = nullptr;
     return oci::CONTINUE;
 }
@@ -151,6 +195,7 @@ TEST_F(Binds, ReturningRowidThroughDynamicBinds) {
     EXPECT_EQ(sink.in_calls, 1);
     EXPECT_EQ(sink.out_calls, 1);
     EXPECT_EQ(sink.rows_returned, 1u);
+    EXPECT_EQ(sink.out_ind, 0);
     ASSERT_EQ(sink.len, 36u);  // 18 characters of UTF-16
     std::string rowid = u8(sink.buf, sink.len / 2);
     EXPECT_EQ(
@@ -159,6 +204,17 @@ TEST_F(Binds, ReturningRowidThroughDynamicBinds) {
     EXPECT_EQ(db().one("SELECT \"ID\" FROM \"T\" WHERE ROWID = '" + rowid + "'"), "5");
     EXPECT_EQ(db().one("SELECT ROWID FROM \"T\""), rowid);
     EXPECT_EQ(fails("SELECT \"ID\" FROM \"T\" WHERE ROWID = 'bad'"), "ORA-01410: invalid ROWID");
+
+    // The client library writes the indicators: callbacks without them are refused.
+    RowidSink careless;
+    careless.no_indicator = true;
+    ASSERT_EQ(db().prepare("INSERT INTO \"T\" (\"ID\") VALUES(6) RETURNING ROWID INTO :1"),
+              oci::SUCCESS);
+    a.BindByName(db().stmt, &b, db().err, p.data(), 4, careless.buf, sizeof careless.buf,
+                 oci::SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, oci::DATA_AT_EXEC);
+    a.BindDynamic(b, db().err, &careless, no_data, &careless, get_data);
+    EXPECT_EQ(db().execute(1), oci::ERROR);
+    EXPECT_EQ(db().text(), "ORA-24343: user defined callback error");
 }
 
 TEST_F(Binds, DescribeReportsOracleTypesAndSizes) {

@@ -1,4 +1,6 @@
 // Values entering columns: lengths, precision and scale, conversions, NULL rules, keys.
+#include <cstdlib>
+
 #include "fixture.h"
 
 class Dml : public SimTest {
@@ -139,14 +141,40 @@ class Cp1252 : public SimTest {
 
 TEST_F(Cp1252, TextOutsideTheDatabaseCharacterSetIsReplaced) {
     ok("CREATE TABLE T (V VARCHAR2(10), N NVARCHAR2(10), NC NCLOB)");
-    // A plain literal is database text before it reaches any column, national ones included;
-    // only N'...' keeps what the single-byte set lacks.
-    ok("INSERT INTO T VALUES ('€ä Ω', '€ä Жук', 'Жук')");
-    ok("INSERT INTO T VALUES (NULL, N'€ä Жук', N'Жук')");
-    EXPECT_EQ(db().rows("SELECT V, N, NC FROM T"),
-              (Rows{{"€ä ¿", "€ä ¿¿¿", "¿¿¿"}, {"<null>", "€ä Жук", "Жук"}}));
+    // The whole statement text is database text before it is parsed: plain and N'...' literals
+    // alike lose what the single-byte set lacks, whatever column they are for.
+    ok("INSERT INTO T VALUES ('€ä Ω', '€ä Жук', N'Жук')");
+    EXPECT_EQ(db().rows("SELECT V, N, NC FROM T"), (Rows{{"€ä ¿", "€ä ¿¿¿", "¿¿¿"}}));
+    // With NCHAR literal replacement (environment mode, or the client's environment variable
+    // when no mode says otherwise) N'...' arrives as national data and keeps every character.
+    setenv("ORA_NCHAR_LITERAL_REPLACE", "TRUE", 1);
+    Conn by_variable;
+    Conn forced_off(oci::NCHAR_LITERAL_REPLACE_OFF);
+    unsetenv("ORA_NCHAR_LITERAL_REPLACE");
+    Conn by_mode(oci::NCHAR_LITERAL_REPLACE_ON);
+    ok("COMMIT");
+    for (Conn* c : {&by_variable, &forced_off, &by_mode}) {
+        ASSERT_EQ(c->connect(), oci::SUCCESS);
+        ASSERT_EQ(c->exec("INSERT INTO T (N, NC) VALUES (N'€ä Жук', N'Жук')"), oci::SUCCESS);
+        ASSERT_EQ(c->commit(), oci::SUCCESS);
+    }
+    EXPECT_EQ(db().rows("SELECT N, NC FROM T WHERE V IS NULL"),
+              (Rows{{"€ä Жук", "Жук"}, {"€ä ¿¿¿", "¿¿¿"}, {"€ä Жук", "Жук"}}));
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM T WHERE N = 'Жук'"), "0");
-    EXPECT_EQ(db().one("SELECT COUNT(*) FROM T WHERE N = N'€ä Жук'"), "1");
+    EXPECT_EQ(by_mode.one("SELECT COUNT(*) FROM T WHERE N = N'€ä Жук'"), "2");
+    // Quoted names are statement text too: two names the set cannot tell apart collide, and
+    // their length counts one byte per character.
+    ok("CREATE TABLE \"Жук\" (A NUMBER)");
+    EXPECT_EQ(fails("CREATE TABLE \"Щит\" (A NUMBER)"),
+              "ORA-00955: name is already used by an existing object");
+    EXPECT_EQ(db().one("SELECT TABLE_NAME FROM USER_TABLES WHERE TABLE_NAME <> 'T'"), "¿¿¿");
+    std::string umlauts128;
+    for (int i = 0; i < 128; ++i) {
+        umlauts128 += "ä";
+    }
+    ok("CREATE TABLE X (\"" + umlauts128 + "\" NUMBER)");
+    EXPECT_EQ(fails("CREATE TABLE Y (\"" + umlauts128 + "ä\" NUMBER)"),
+              "ORA-00972: identifier is too long");
     // One byte per character in a single-byte character set, for the column and the literal.
     ok("INSERT INTO T (V) VALUES ('ääääääääää')");
     std::string umlauts;

@@ -11,12 +11,14 @@ namespace {
 struct Rowid {
     char16_t buf[256] = {};
     ub4 len = sizeof buf;
+    sb2 in_ind = -1;
+    sb2 out_ind = -1;
 };
 
-sb4 no_data(void*, void*, ub4, ub4, void** bufp, ub4* alenp, ub1* piecep, void** indp) {
+sb4 no_data(void* ctx, void*, ub4, ub4, void** bufp, ub4* alenp, ub1* piecep, void** indp) {
     *bufp = nullptr;
     *alenp = 0;
-    *indp = nullptr;
+    *indp = &static_cast<Rowid*>(ctx)->in_ind;
     *piecep = oci::ONE_PIECE;
     return oci::CONTINUE;
 }
@@ -27,7 +29,7 @@ sb4 get_data(void* ctx, void*, ub4, ub4, void** bufp, ub4** alenp, ub1* piecep, 
     *bufp = r->buf;
     *alenp = &r->len;
     *piecep = oci::ONE_PIECE;
-    *indp = nullptr;
+    *indp = &r->out_ind;
     *rcodep = nullptr;
     return oci::CONTINUE;
 }

@@ -48,6 +48,8 @@ Api& Api::get() {
         sym(a.LobWrite, "OCILobWrite");
         sym(a.LobRead, "OCILobRead");
         sym(a.LobCharSetForm, "OCILobCharSetForm");
+        sym(a.LobCreateTemporary, "OCILobCreateTemporary");
+        sym(a.LobFreeTemporary, "OCILobFreeTemporary");
         sym(a.DateTimeGetDate, "OCIDateTimeGetDate");
         sym(a.DateTimeGetTime, "OCIDateTimeGetTime");
         sym(a.ErrorGet, "OCIErrorGet");
@@ -141,9 +143,9 @@ int ScratchHome::admin(const std::string& args) const {
     return std::system(cmd.c_str());
 }
 
-Conn::Conn() {
+Conn::Conn(ub4 env_mode) {
     auto& a = oci::Api::get();
-    a.EnvNlsCreate(&env, oci::DEFAULT, nullptr, nullptr, nullptr, nullptr, 0, nullptr, oci::UTF16ID,
+    a.EnvNlsCreate(&env, env_mode, nullptr, nullptr, nullptr, nullptr, 0, nullptr, oci::UTF16ID,
                    oci::UTF16ID);
     void* usr = nullptr;
     a.HandleAlloc(env, &err, oci::HTYPE_ERROR, 52, &usr);

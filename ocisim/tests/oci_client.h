@@ -25,17 +25,19 @@ constexpr ub4 HTYPE_ENV = 1, HTYPE_ERROR = 2, HTYPE_SVCCTX = 3, HTYPE_STMT = 4, 
               HTYPE_SERVER = 8, HTYPE_SESSION = 9;
 constexpr ub4 DTYPE_LOB = 50, DTYPE_PARAM = 53, DTYPE_ROWID = 54, DTYPE_TIMESTAMP = 68;
 constexpr ub4 DEFAULT = 0, NTV_SYNTAX = 1, CRED_RDBMS = 1, DESCRIBE_ONLY = 0x10,
-              COMMIT_ON_SUCCESS = 0x20, PARSE_ONLY = 0x100, DATA_AT_EXEC = 2;
+              COMMIT_ON_SUCCESS = 0x20, BATCH_ERRORS = 0x80, PARSE_ONLY = 0x100, DATA_AT_EXEC = 2,
+              NCHAR_LITERAL_REPLACE_ON = 0x00400000, NCHAR_LITERAL_REPLACE_OFF = 0x00800000;
 constexpr ub2 UTF16ID = 1000, FETCH_NEXT = 2;
-constexpr ub1 ONE_PIECE = 0, SQLCS_IMPLICIT = 1, SQLCS_NCHAR = 2;
+constexpr ub1 ONE_PIECE = 0, SQLCS_IMPLICIT = 1, SQLCS_NCHAR = 2, TEMP_BLOB = 1, TEMP_CLOB = 2;
 constexpr ub4 ATTR_DATA_SIZE = 1, ATTR_DATA_TYPE = 2, ATTR_NAME = 4, ATTR_PRECISION = 5,
               ATTR_SCALE = 6, ATTR_SERVER = 6, ATTR_SESSION = 7, ATTR_IS_NULL = 7,
-              ATTR_ROW_COUNT = 9, ATTR_PARAM_COUNT = 18, ATTR_USERNAME = 22, ATTR_PASSWORD = 23,
+              ATTR_ROW_COUNT = 9, ATTR_NUM_DML_ERRORS = 73, ATTR_DML_ROW_OFFSET = 74,
+              ATTR_PARAM_COUNT = 18, ATTR_USERNAME = 22, ATTR_PASSWORD = 23,
               ATTR_STMT_TYPE = 24, ATTR_CHARSET_FORM = 32, ATTR_ROWS_RETURNED = 42,
               ATTR_ROWS_FETCHED = 197, ATTR_CHAR_SIZE = 286;
 constexpr ub2 SQLT_CHR = 1, SQLT_INT = 3, SQLT_FLT = 4, SQLT_STR = 5, SQLT_BIN = 23, SQLT_AFC = 96,
               SQLT_CLOB = 112, SQLT_BLOB = 113, SQLT_TIMESTAMP = 187, SQLT_DAT = 12, SQLT_LNG = 8,
-              SQLT_NUM = 2, SQLT_RDD = 104;
+              SQLT_NUM = 2, SQLT_RDD = 104, SQLT_LBI = 24, SQLT_LVC = 94, SQLT_LVB = 95;
 
 using InBind = sb4 (*)(void*, void*, ub4, ub4, void**, ub4*, ub1*, void**);
 using OutBind = sb4 (*)(void*, void*, ub4, ub4, void**, ub4**, ub1*, void**, ub2**);
@@ -69,6 +71,8 @@ struct Api {
     sword (*LobWrite)(void*, void*, void*, ub4*, ub4, void*, ub4, ub1, void*, void*, ub2, ub1);
     sword (*LobRead)(void*, void*, void*, ub4*, ub4, void*, ub4, void*, void*, ub2, ub1);
     sword (*LobCharSetForm)(void*, void*, const void*, ub1*);
+    sword (*LobCreateTemporary)(void*, void*, void*, ub2, ub1, ub1, int, ub2);
+    sword (*LobFreeTemporary)(void*, void*, void*);
     sword (*DateTimeGetDate)(void*, void*, const void*, sb2*, ub1*, ub1*);
     sword (*DateTimeGetTime)(void*, void*, void*, ub1*, ub1*, ub1*, ub4*);
     sword (*ErrorGet)(void*, ub4, void*, sb4*, void*, ub4, ub4);
@@ -102,7 +106,7 @@ class ScratchHome {
 // One UTF-16 environment with one session, driven the way the application drives OCI.
 class Conn {
   public:
-    Conn();
+    explicit Conn(ub4 env_mode = oci::DEFAULT);
     ~Conn();
     Conn(const Conn&) = delete;
     Conn& operator=(const Conn&) = delete;

@@ -35,7 +35,7 @@ class Transactions : public SimTest {
     }
 };
 
-TEST_F(Transactions, UncommittedWorkIsInvisibleAndRolledBackAtSessionEnd) {
+TEST_F(Transactions, UncommittedWorkIsInvisibleCommittedAtSessionEndLostWithTheConnection) {
     Conn other;
     ASSERT_EQ(other.connect(), oci::SUCCESS);
     ok("INSERT INTO \"T\" VALUES (1)");
@@ -46,15 +46,23 @@ TEST_F(Transactions, UncommittedWorkIsInvisibleAndRolledBackAtSessionEnd) {
     ok("INSERT INTO \"T\" VALUES (2)");
     ASSERT_EQ(db().rollback(), oci::SUCCESS);
     ok("INSERT INTO \"T\" VALUES (3)");
-    db().disconnect();  // ends the session without a commit
-    EXPECT_EQ(other.one("SELECT COUNT(*) FROM \"T\""), "1");
+    db().disconnect();  // ending the session commits its transaction
+    EXPECT_EQ(other.one("SELECT COUNT(*) FROM \"T\""), "2");
+    // A connection that goes away without ending its session loses the open transaction.
+    {
+        Conn gone;
+        ASSERT_EQ(gone.connect(), oci::SUCCESS);
+        ASSERT_EQ(gone.exec("INSERT INTO \"T\" VALUES (9)"), oci::SUCCESS);
+        oci::Api::get().ServerDetach(gone.srv, gone.err, oci::DEFAULT);
+    }
+    EXPECT_EQ(other.one("SELECT COUNT(*) FROM \"T\""), "2");
     // COMMIT_ON_SUCCESS and DDL both commit.
     ASSERT_EQ(other.exec("INSERT INTO \"T\" VALUES (4)", oci::COMMIT_ON_SUCCESS), oci::SUCCESS);
     ASSERT_EQ(other.exec("INSERT INTO \"T\" VALUES (5)"), oci::SUCCESS);
     ASSERT_EQ(other.exec("CREATE TABLE \"U\" (\"A\" NUMBER)"), oci::SUCCESS);
     Conn third;
     ASSERT_EQ(third.connect(), oci::SUCCESS);
-    EXPECT_EQ(third.one("SELECT COUNT(*) FROM \"T\""), "3");
+    EXPECT_EQ(third.one("SELECT COUNT(*) FROM \"T\""), "4");
 }
 
 TEST_F(Transactions, SecondWriterWaitsThenGetsResourceBusy) {

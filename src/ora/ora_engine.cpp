@@ -64,8 +64,11 @@ void ora_engine::initialize() {
 
     if (process_environment == nullptr) {
         OCIEnv* env = nullptr;
-        const sword status = oci.env_nls_create(&env, OCI_DEFAULT, nullptr, nullptr, nullptr,
-                                                nullptr, 0, nullptr, OCI_UTF16ID, OCI_UTF16ID);
+        // NCHAR literal replacement: N'...' literals reach the server as national data instead
+        // of passing through the database character set with the rest of the statement text.
+        const sword status =
+            oci.env_nls_create(&env, OCI_NCHAR_LITERAL_REPLACE_ON, nullptr, nullptr, nullptr,
+                               nullptr, 0, nullptr, OCI_UTF16ID, OCI_UTF16ID);
         env_ = env;
         check_err(status);
         process_environment = env;

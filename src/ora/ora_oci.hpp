@@ -65,6 +65,7 @@ inline constexpr ub4 OCI_DTYPE_TIMESTAMP = 68;
 // Modes and call options.
 inline constexpr ub4 OCI_DEFAULT = 0;
 inline constexpr ub4 OCI_THREADED = 1;
+inline constexpr ub4 OCI_NCHAR_LITERAL_REPLACE_ON = 0x00400000;
 inline constexpr ub2 OCI_UTF16ID = 1000;
 inline constexpr ub4 OCI_NTV_SYNTAX = 1;
 inline constexpr ub4 OCI_CRED_RDBMS = 1;
