@@ -203,7 +203,9 @@ Value Evaluator::function(const Expr& e, const RowPosition* at) {
         return Value::of_text(t, a.national);
     }
     if (f == "LENGTH") {
-        return Value::of_number(Decimal::from_int(static_cast<int64_t>(char_count(to_text(a)))));
+        // Binary data counts bytes, character data characters.
+        size_t n = a.kind == Value::Kind::Raw ? a.bytes.size() : char_count(to_text(a));
+        return Value::of_number(Decimal::from_int(static_cast<int64_t>(n)));
     }
     throw ora(904, {"\"" + f + "\""});
 }

@@ -197,7 +197,8 @@ Value decode_client_value(const OCIEnv* env, ub2 dty, const void* data, size_t l
                 throw ora(932, {"CHAR", "UNSUPPORTED BIND TYPE " + std::to_string(dty)});
             }
             if ((dty == SQLT_CLOB) != loc->is_clob) {
-                throw ora(932, {dty == SQLT_CLOB ? "CLOB" : "BLOB", loc->is_clob ? "CLOB" : "BLOB"});
+                throw ora(932,
+                          {dty == SQLT_CLOB ? "CLOB" : "BLOB", loc->is_clob ? "CLOB" : "BLOB"});
             }
             Value v = loc->is_clob ? Value::of_text(loc->temp_data, loc->national || national)
                                    : Value::of_raw(loc->temp_data);

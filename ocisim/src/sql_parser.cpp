@@ -855,7 +855,8 @@ class Parser {
                 ExprPtr e = make(ExprKind::String);
                 e->national = t.kind == Tok::NString;
                 size_t bytes = t.text.size();
-                if (e->national && !options_.nchar_literal_replace && options_.single_byte_charset) {
+                if (e->national && !options_.nchar_literal_replace &&
+                    options_.single_byte_charset) {
                     // Without NCHAR literal replacement the N'...' text travels inside the
                     // statement, in the database character set, like any other literal.
                     e->text = through_cp1252(t.text);

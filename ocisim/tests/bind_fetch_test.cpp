@@ -102,8 +102,7 @@ TEST_F(Binds, ArrayInsertStopsAtTheFirstFailingRowUnlessBatchErrors) {
     sb2 more_inds[5] = {0, -1, 0, 0, 0};
     a.BindByPos(db().stmt, &b1, db().err, 1, more, sizeof(int), oci::SQLT_INT, more_inds, nullptr,
                 nullptr, 0, nullptr, oci::DEFAULT);
-    ASSERT_EQ(db().execute(5, oci::BATCH_ERRORS | oci::COMMIT_ON_SUCCESS),
-              oci::SUCCESS_WITH_INFO)
+    ASSERT_EQ(db().execute(5, oci::BATCH_ERRORS | oci::COMMIT_ON_SUCCESS), oci::SUCCESS_WITH_INFO)
         << db().text();
     EXPECT_EQ(db().text(), "ORA-24381: error(s) in array DML");
     a.AttrGet(db().stmt, oci::HTYPE_STMT, &count, nullptr, oci::ATTR_ROW_COUNT, db().err);

@@ -1,5 +1,6 @@
 // LOB locators: empty LOBs, locking with SELECT ... FOR UPDATE, writes and reads in UTF-16.
 #include <cstring>
+#include <memory>
 
 #include "fixture.h"
 
@@ -149,4 +150,73 @@ TEST_F(Lobs, BufferFormMustMatchTheLobForm) {
               oci::SUCCESS);
     EXPECT_EQ(u8(back, got), "Жук");
     a.DescriptorFree(nclob, oci::DTYPE_LOB);
+}
+
+// LOB data without locators (long character and raw binds of any size) and temporary LOBs bound
+// as locators, both in array inserts.
+TEST_F(Lobs, LongBindsAndTemporaryLobsFillLobColumns) {
+    struct Row {
+        int id;
+        sb4 memo_len;
+        char16_t memo[40000];
+        sb4 pic_len;
+        unsigned char pic[70000];
+        void* note;
+    };
+    auto rows = std::make_unique<Row[]>(2);
+    std::u16string big(40000, u'ж');
+    std::u16string note_text = u16("Жук 𝄞 ok");
+    for (int r = 0; r < 2; ++r) {
+        Row& row = rows[r];
+        row.id = 10 + r;
+        size_t chars = r == 0 ? big.size() : 3;
+        std::memcpy(row.memo, big.data(), chars * 2);
+        row.memo_len = static_cast<sb4>(chars * 2);
+        row.pic_len = r == 0 ? 70000 : 2;
+        std::memset(row.pic, 0xAB, sizeof row.pic);
+        ASSERT_EQ(a.DescriptorAlloc(db().env, &row.note, oci::DTYPE_LOB, 0, nullptr), oci::SUCCESS);
+        ASSERT_EQ(a.LobCreateTemporary(db().svc, db().err, row.note, 0, oci::SQLCS_NCHAR,
+                                       oci::TEMP_CLOB, 1, 10),
+                  oci::SUCCESS)
+            << db().text();
+        ub4 amount = static_cast<ub4>(note_text.size());
+        ASSERT_EQ(a.LobWrite(db().svc, db().err, row.note, &amount, 1, note_text.data(),
+                             static_cast<ub4>(note_text.size() * 2), oci::ONE_PIECE, nullptr,
+                             nullptr, oci::UTF16ID, oci::SQLCS_NCHAR),
+                  oci::SUCCESS)
+            << db().text();
+    }
+    ASSERT_EQ(db().prepare("INSERT INTO \"M\" VALUES (:1, :2, :3, :4)"), oci::SUCCESS);
+    void* b[4] = {};
+    const sb4 lvc = sizeof(sb4) + sizeof rows[0].memo;
+    const sb4 lvb = sizeof(sb4) + sizeof rows[0].pic;
+    a.BindByPos(db().stmt, &b[0], db().err, 1, &rows[0].id, sizeof(int), oci::SQLT_INT, nullptr,
+                nullptr, nullptr, 0, nullptr, oci::DEFAULT);
+    a.BindByPos(db().stmt, &b[1], db().err, 2, &rows[0].memo_len, lvc, oci::SQLT_LVC, nullptr,
+                nullptr, nullptr, 0, nullptr, oci::DEFAULT);
+    a.BindByPos(db().stmt, &b[2], db().err, 3, &rows[0].pic_len, lvb, oci::SQLT_LVB, nullptr,
+                nullptr, nullptr, 0, nullptr, oci::DEFAULT);
+    a.BindByPos(db().stmt, &b[3], db().err, 4, &rows[0].note, sizeof(void*), oci::SQLT_CLOB,
+                nullptr, nullptr, nullptr, 0, nullptr, oci::DEFAULT);
+    ub1 nchar = oci::SQLCS_NCHAR;
+    a.AttrSet(b[3], oci::HTYPE_BIND, &nchar, 0, oci::ATTR_CHARSET_FORM, db().err);
+    for (void* bind : b) {
+        a.BindArrayOfStruct(bind, db().err, sizeof(Row), 0, 0, 0);
+    }
+    ASSERT_EQ(db().execute(2), oci::SUCCESS) << db().text();
+
+    // Character data into a BLOB and a locator of the wrong kind are refused.
+    ASSERT_EQ(db().prepare("INSERT INTO \"M\" (\"ID\", \"PIC\") VALUES (20, :1)"), oci::SUCCESS);
+    a.BindByPos(db().stmt, &b[0], db().err, 1, &rows[0].note, sizeof(void*), oci::SQLT_BLOB,
+                nullptr, nullptr, nullptr, 0, nullptr, oci::DEFAULT);
+    EXPECT_EQ(db().execute(1), oci::ERROR);
+    EXPECT_EQ(db().code(), 932);
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_EQ(a.LobFreeTemporary(db().svc, db().err, rows[r].note), oci::SUCCESS);
+        a.DescriptorFree(rows[r].note, oci::DTYPE_LOB);
+    }
+    EXPECT_EQ(db().rows("SELECT \"ID\", LENGTH(\"MEMO\"), LENGTH(\"PIC\"), \"NOTE\" FROM \"M\" "
+                        "WHERE \"ID\" >= 10 ORDER BY \"ID\""),
+              (Rows{{"10", "40000", "70000", "Жук 𝄞 ok"}, {"11", "3", "2", "Жук 𝄞 ok"}}));
+    EXPECT_EQ(db().one("SELECT \"MEMO\" FROM \"M\" WHERE \"ID\" = 11"), "жжж");
 }

@@ -38,6 +38,18 @@ TEST_F(Calls, ParseOnlyReportsErrorsWithoutRunning) {
     ASSERT_EQ(db().prepare("INSERT INTO T VALUES (1)"), oci::SUCCESS);
     EXPECT_EQ(db().execute(1, oci::DESCRIBE_ONLY), oci::SUCCESS);
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM T"), "0");  // not executed
+    // DML resolves its table and every column it names.
+    for (const auto& [sql, error] :
+         std::vector<std::pair<std::string, int>>{{"INSERT INTO U VALUES (1)", 942},
+                                                  {"INSERT INTO T (B) VALUES (1)", 904},
+                                                  {"UPDATE T SET A = 1 WHERE B = 2", 904},
+                                                  {"UPDATE T SET B = A", 904},
+                                                  {"DELETE FROM T WHERE C IS NULL", 904},
+                                                  {"DELETE FROM U", 942}}) {
+        ASSERT_EQ(db().prepare(sql), oci::SUCCESS);
+        EXPECT_EQ(db().execute(1, oci::PARSE_ONLY), oci::ERROR) << sql;
+        EXPECT_EQ(db().code(), error) << sql;
+    }
 }
 
 TEST_F(Calls, StatementsAfterSessionEnd) {
