@@ -14,19 +14,22 @@ using namespace ocisim;
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: ocisim-admin COMMAND ...   (files live in $OCISIM_HOME: %s)\n"
-                 "  create-service SERVICE [--release R] [--charset CS]\n"
-                 "      R: %s (default 19c); CS: AL32UTF8 (default), UTF8, WE8MSWIN1252\n"
-                 "  create-user SERVICE USER PASSWORD [--no-privileges]\n"
-                 "  set-password SERVICE USER PASSWORD\n"
-                 "  lock-user SERVICE USER | unlock-user SERVICE USER\n"
-                 "  grant SERVICE USER PRIVILEGE | revoke SERVICE USER PRIVILEGE\n"
-                 "      PRIVILEGE: e.g. \"CREATE SESSION\", \"CREATE TABLE\", \"CREATE SEQUENCE\"\n"
-                 "  add-net-service ALIAS HOST PORT SERVICE   (appends to tnsnames.ora)\n"
-                 "  add-listener HOST PORT                    (appends to listener.ora)\n"
-                 "  show SERVICE\n",
-                 ocisim_home().c_str(), known_releases().c_str());
+    std::fprintf(
+        stderr,
+        "usage: ocisim-admin COMMAND ...   (files live in $OCISIM_HOME: %s)\n"
+        "  create-service SERVICE [--release R] [--charset CS] [--length-semantics BYTE|CHAR]\n"
+        "      R: %s (default 19c); CS: AL32UTF8 (default), UTF8, WE8MSWIN1252, EE8MSWIN1250,\n"
+        "      CL8MSWIN1251, EL8MSWIN1253, TR8MSWIN1254, WE8ISO8859P1, WE8ISO8859P15,\n"
+        "      EE8ISO8859P2, CL8ISO8859P5, US7ASCII\n"
+        "  create-user SERVICE USER PASSWORD [--no-privileges]\n"
+        "  set-password SERVICE USER PASSWORD\n"
+        "  lock-user SERVICE USER | unlock-user SERVICE USER\n"
+        "  grant SERVICE USER PRIVILEGE | revoke SERVICE USER PRIVILEGE\n"
+        "      PRIVILEGE: e.g. \"CREATE SESSION\", \"CREATE TABLE\", \"CREATE SEQUENCE\"\n"
+        "  add-net-service ALIAS HOST PORT SERVICE   (appends to tnsnames.ora)\n"
+        "  add-listener HOST PORT                    (appends to listener.ora)\n"
+        "  show SERVICE\n",
+        ocisim_home().c_str(), known_releases().c_str());
     return 2;
 }
 
@@ -78,7 +81,8 @@ int run(std::vector<std::string> args) {
     if (cmd == "create-service" && !args.empty()) {
         std::string release = option(args, "--release", "19c");
         std::string charset = upper_ascii(option(args, "--charset", "AL32UTF8"));
-        ServiceStore::create(args[0], release, charset);
+        std::string semantics = upper_ascii(option(args, "--length-semantics", "BYTE"));
+        ServiceStore::create(args[0], release, charset, semantics);
         std::printf("created service %s (%s, %s) in %s\n", upper_ascii(args[0]).c_str(),
                     release.c_str(), charset.c_str(), service_path(args[0]).c_str());
         return 0;

@@ -127,15 +127,15 @@ bool Session::catalogue_view(const TableRef& ref, RowSource* out) {
                 } else if (ty.kind == TypeKind::Timestamp) {
                     scale = ty.precision;
                 }
-                rows.push_back({text(t->name), text(c.name), text(ty.data_type_name()),
-                                Value::null(), Value::null(), number(ty.data_length()),
-                                optional_number(precision), optional_number(scale),
-                                text(c.nullable ? "Y" : "N"), number(static_cast<int64_t>(i + 1)),
-                                c.data_default
-                                    ? number(static_cast<int64_t>(c.data_default->size()))
+                rows.push_back(
+                    {text(t->name), text(c.name), text(ty.data_type_name()), Value::null(),
+                     Value::null(), number(ty.data_length(settings_.max_char_bytes())),
+                     optional_number(precision), optional_number(scale),
+                     text(c.nullable ? "Y" : "N"), number(static_cast<int64_t>(i + 1)),
+                     c.data_default ? number(static_cast<int64_t>(c.data_default->size()))
                                     : Value::null(),
-                                c.data_default ? text(*c.data_default) : Value::null(),
-                                number(ty.char_length()), text(ty.char_used())});
+                     c.data_default ? text(*c.data_default) : Value::null(),
+                     number(ty.char_length()), text(ty.char_used())});
             }
         }
     } else if (name == "USER_CONSTRAINTS") {
@@ -199,7 +199,8 @@ bool Session::catalogue_view(const TableRef& ref, RowSource* out) {
                     int c = t->find_column(i.columns[k]);
                     const ColumnType& ty = t->columns[static_cast<size_t>(c)].type;
                     rows.push_back({text(i.name), text(t->name), text(i.columns[k]),
-                                    number(static_cast<int64_t>(k + 1)), number(ty.data_length()),
+                                    number(static_cast<int64_t>(k + 1)),
+                                    number(ty.data_length(settings_.max_char_bytes())),
                                     number(ty.char_length()), text("ASC")});
                 }
             }

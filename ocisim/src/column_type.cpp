@@ -63,18 +63,23 @@ std::string ColumnType::data_type_name() const {
             return "LONG RAW";
         case TypeKind::Rowid:
             return "ROWID";
+        case TypeKind::IntervalYM:
+            return "INTERVAL YEAR(" + std::to_string(precision) + ") TO MONTH";
+        case TypeKind::IntervalDS:
+            return "INTERVAL DAY(" + std::to_string(precision) + ") TO SECOND(" +
+                   std::to_string(scale) + ")";
     }
     return "";
 }
 
-int ColumnType::data_length() const {
+int ColumnType::data_length(int max_char_bytes) const {
     switch (kind) {
         case TypeKind::Varchar2:
         case TypeKind::Char:
-            // CHAR semantics in AL32UTF8: up to 4 bytes per character, capped by the limit.
+            // CHAR semantics: the most bytes the characters can take, capped by the limit.
             if (char_semantics) {
                 int cap = kind == TypeKind::Char ? kMaxCharBytes : kMaxVarchar2Bytes;
-                return length * 4 > cap ? cap : length * 4;
+                return length * max_char_bytes > cap ? cap : length * max_char_bytes;
             }
             return length;
         case TypeKind::NVarchar2:
@@ -98,6 +103,10 @@ int ColumnType::data_length() const {
             return 0;
         case TypeKind::Rowid:
             return 10;
+        case TypeKind::IntervalYM:
+            return 5;
+        case TypeKind::IntervalDS:
+            return 11;
     }
     return 0;
 }
@@ -151,6 +160,11 @@ std::string ColumnType::declaration() const {
             // "LONG" alone would give the column numeric affinity in SQLite, which turns
             // number-like text into numbers.
             return "LONG TEXT";
+        case TypeKind::IntervalYM:
+        case TypeKind::IntervalDS:
+            // Any declared type with "INT" in it has integer affinity in SQLite; the interval's
+            // text is kept as text.
+            return "TEXT";
         default:
             return name;
     }
@@ -184,6 +198,10 @@ uint16_t ColumnType::describe_code() const {
             return SQLT_LBI;
         case TypeKind::Rowid:
             return SQLT_RDD;
+        case TypeKind::IntervalYM:
+            return SQLT_INTERVAL_YM;
+        case TypeKind::IntervalDS:
+            return SQLT_INTERVAL_DS;
     }
     return SQLT_CHR;
 }

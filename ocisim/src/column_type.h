@@ -23,6 +23,8 @@ enum class TypeKind {
     Long,
     LongRaw,
     Rowid,
+    IntervalYM,  // precision: leading (year) digits
+    IntervalDS,  // precision: leading (day) digits; scale: fractional second digits
 };
 
 constexpr int kNoPrecision = INT_MIN;
@@ -31,7 +33,7 @@ struct ColumnType {
     TypeKind kind = TypeKind::Varchar2;
     int length = 0;                // declared length (characters or bytes)
     bool char_semantics = false;   // VARCHAR2(n CHAR), NVARCHAR2, NCHAR
-    int precision = kNoPrecision;  // NUMBER(p), FLOAT(p), TIMESTAMP(p)
+    int precision = kNoPrecision;  // NUMBER(p), FLOAT(p), TIMESTAMP(p), INTERVAL leading digits
     int scale = kNoPrecision;      // NUMBER(p,s); 0 for INTEGER
 
     bool is_text() const;      // character data stored inline or in LONG
@@ -39,12 +41,16 @@ struct ColumnType {
     bool is_lob() const;       // CLOB, NCLOB, BLOB
     bool is_binary() const;    // RAW, LONG RAW, BLOB
     bool is_long() const { return kind == TypeKind::Long || kind == TypeKind::LongRaw; }
+    bool is_interval() const {
+        return kind == TypeKind::IntervalYM || kind == TypeKind::IntervalDS;
+    }
 
     // USER_TAB_COLUMNS figures.
     std::string data_type_name() const;  // "NVARCHAR2", "TIMESTAMP(6)", ...
-    int data_length() const;             // bytes
-    int char_length() const;             // characters (0 for non-character types)
-    std::string char_used() const;       // "B", "C" or "" (NULL)
+    // Bytes; CHAR-semantics lengths take the most bytes a character has in the database set.
+    int data_length(int max_char_bytes = 4) const;
+    int char_length() const;        // characters (0 for non-character types)
+    std::string char_used() const;  // "B", "C" or "" (NULL)
     // The type as written in DDL, used as the SQLite column's declared type (LONG is declared
     // LONG TEXT there).
     std::string declaration() const;

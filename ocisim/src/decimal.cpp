@@ -32,6 +32,24 @@ Decimal Decimal::from_int(int64_t v) {
 }
 
 Decimal Decimal::from_double(double v) {
+    // Values that become a whole number below 10^15 when multiplied by 10^k (k < 15, one
+    // rounding) are taken from that number: the product is off by less than half a unit of the
+    // 15th digit, so the result is the one the 15-digit text gives, without printing it.
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
+    for (int k = 0; k < 15; ++k) {
+        double scaled = v * kPow10[k];
+        if (!(std::fabs(scaled) < 1e15)) {
+            break;
+        }
+        if (scaled == std::trunc(scaled)) {
+            Decimal d = from_int(static_cast<int64_t>(scaled));
+            if (!d.digits_.empty()) {
+                d.exponent_ -= k;
+            }
+            return d;
+        }
+    }
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     return parse(buf).value_or(Decimal{});
@@ -167,6 +185,20 @@ std::optional<int64_t> Decimal::to_int64() const {
 }
 
 double Decimal::to_double() const {
+    // Up to 15 digits and a power of ten up to 22 are both exact doubles, so one multiplication
+    // or division rounds correctly; anything else goes through the decimal text.
+    if (digits_.size() <= 15 && exponent_ >= -22 && exponent_ <= 22) {
+        static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        int64_t m = 0;
+        for (char c : digits_) {
+            m = m * 10 + (c - '0');
+        }
+        double x = static_cast<double>(m);
+        x = exponent_ >= 0 ? x * kPow10[exponent_] : x / kPow10[-exponent_];
+        return negative_ ? -x : x;
+    }
     return std::strtod(to_text().c_str(), nullptr);
 }
 

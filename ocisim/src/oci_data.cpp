@@ -309,7 +309,14 @@ int write_define(const OCIDefine& d, size_t row, const Value& v) {
         case SQLT_AFC:
         case SQLT_LNG:
         case SQLT_VCS: {
-            std::string encoded = encode_client_text(d.env, to_text(v));
+            std::string text = to_text(v);
+            if (v.national && d.charset_form != SQLCS_NCHAR && d.stmt != nullptr &&
+                single_byte_charset(d.stmt->db_charset)) {
+                // National data fetched in the implicit form passes through the database
+                // character set on its way to the client.
+                text = through_charset(text, d.stmt->db_charset);
+            }
+            std::string encoded = encode_client_text(d.env, text);
             size_t unit = d.env->utf16 ? 2 : 1;
             size_t cap = static_cast<size_t>(d.size);
             char* out = elem;

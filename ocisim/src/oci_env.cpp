@@ -160,7 +160,7 @@ sword get_param_attr(OCIParam* p, void* value, ub4* sizep, ub4 attr, OCIError* e
             put<ub2>(value, ty.describe_code(), sizep);
             return OCI_SUCCESS;
         case OCI_ATTR_DATA_SIZE: {
-            int size = ty.data_length();
+            int size = ty.data_length(single_byte_charset(p->db_charset) ? 1 : 4);
             if (p->column.computed && ty.kind == TypeKind::Number) {
                 size = 22;
             }
@@ -208,7 +208,7 @@ sword get_param_attr(OCIParam* p, void* value, ub4* sizep, ub4 attr, OCIError* e
             if (ty.is_national()) {
                 id = 2000;  // AL16UTF16
             } else if (ty.is_text()) {
-                id = p->db_charset == "WE8MSWIN1252" ? 178 : (p->db_charset == "UTF8" ? 871 : 873);
+                id = charset_id(p->db_charset);
             }
             put<ub2>(value, id, sizep);
             return OCI_SUCCESS;

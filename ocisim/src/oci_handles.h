@@ -134,7 +134,6 @@ struct OCIStmt : ocisim::HandleBase {
     std::optional<ocisim::OraError> parse_error;
     std::vector<std::unique_ptr<OCIBind>> binds;
     std::vector<std::unique_ptr<OCIDefine>> defines;
-    std::vector<std::unique_ptr<OCIParam>> params;
     ocisim::QueryResult result;
     bool described = false;
     size_t cursor = 0;

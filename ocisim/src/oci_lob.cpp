@@ -164,7 +164,7 @@ OCISIM_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator
                                    : std::min<size_t>(*amtp, buflen);
             std::string text = client_clob_text(e, bufp, bytes);
             if (s->settings().single_byte() && !locp->national) {
-                text = through_cp1252(text);
+                text = through_charset(text, s->settings().charset);
             }
             size_t units = utf16_length(current);
             if (offset - 1 > units) {

@@ -81,6 +81,8 @@ constexpr Message kMessages[] = {
     {1840, "input value not long enough for date format"},
     {1841, "(full) year must be between -4713 and +9999, and not be 0"},
     {1843, "not a valid month"},
+    {1867, "the interval is invalid"},
+    {1873, "the leading precision of the interval is too small"},
     {1847, "day of month must be between 1 and last day of month"},
     {1850, "hour must be between 0 and 23"},
     {1851, "minutes must be between 0 and 59"},

@@ -63,15 +63,20 @@ std::string service_path(const std::string& service) {
 }
 
 void ServiceStore::create(const std::string& service, const std::string& release,
-                          const std::string& charset) {
+                          const std::string& charset, const std::string& length_semantics) {
     auto rel = find_release(release);
     if (!rel) {
         throw std::runtime_error("unknown release '" + release + "' (known: " + known_releases() +
                                  ")");
     }
-    if (charset != "AL32UTF8" && charset != "UTF8" && charset != "WE8MSWIN1252") {
+    if (!known_charset(charset)) {
         throw std::runtime_error("unsupported character set '" + charset +
-                                 "' (AL32UTF8, UTF8 or WE8MSWIN1252)");
+                                 "' (AL32UTF8, UTF8, WE8MSWIN1252, EE8MSWIN1250, CL8MSWIN1251, "
+                                 "EL8MSWIN1253, TR8MSWIN1254, WE8ISO8859P1, WE8ISO8859P15, "
+                                 "EE8ISO8859P2, CL8ISO8859P5 or US7ASCII)");
+    }
+    if (length_semantics != "BYTE" && length_semantics != "CHAR") {
+        throw std::runtime_error("length semantics must be BYTE or CHAR");
     }
     std::string path = service_path(service);
     std::filesystem::create_directories(ocisim_home());
@@ -88,6 +93,7 @@ void ServiceStore::create(const std::string& service, const std::string& release
         {"release", rel->name},
         {"charset", charset},
         {"ncharset", "AL16UTF16"},
+        {"nls_length_semantics", length_semantics},
         {"next_object_id", "73000"},
         {"next_constraint_serial", "7100"},
         {"ddl_version", "0"},
@@ -121,6 +127,8 @@ ServiceSettings ServiceStore::settings(SqliteDb& db) {
             s.charset = st.text(1);
         } else if (key == "ncharset") {
             s.ncharset = st.text(1);
+        } else if (key == "nls_length_semantics") {
+            s.char_length_semantics = st.text(1) == "CHAR";
         }
     }
     s.release = find_release(release).value_or(*find_release("19c"));

@@ -2,6 +2,8 @@
 // of every schema live in tables named ocisim_*, next to the users' tables.
 #pragma once
 
+#include "text_codec.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +18,10 @@ struct ServiceSettings {
     Release release;
     std::string charset = "AL32UTF8";
     std::string ncharset = "AL16UTF16";
-    bool single_byte() const { return charset != "AL32UTF8" && charset != "UTF8"; }
+    bool char_length_semantics = false;  // NLS_LENGTH_SEMANTICS=CHAR
+    bool single_byte() const { return single_byte_charset(charset); }
+    // Most bytes one character takes in the database character set.
+    int max_char_bytes() const { return single_byte() ? 1 : 4; }
 };
 
 // Where services, tnsnames.ora and listener.ora live: $OCISIM_HOME, else
@@ -29,7 +34,7 @@ class ServiceStore {
   public:
     // Creates the file and its catalogue; throws std::runtime_error when it exists.
     static void create(const std::string& service, const std::string& release,
-                       const std::string& charset);
+                       const std::string& charset, const std::string& length_semantics);
     static SqliteDb open(const std::string& path);
     static ServiceSettings settings(SqliteDb& db);
 

@@ -56,6 +56,9 @@ ParseOptions Session::parse_options() const {
     ParseOptions o;
     o.identifier_limit = settings_.release.identifier_limit;
     o.single_byte_charset = settings_.single_byte();
+    o.charset = settings_.charset;
+    o.max_char_bytes = settings_.max_char_bytes();
+    o.char_length_semantics = settings_.char_length_semantics;
     return o;
 }
 

@@ -118,10 +118,21 @@ bool same_column_set(std::vector<std::string> a, std::vector<std::string> b) {
 
 // A key's kind and columns, each column checked: it must exist (ORA-00904) and may not be a
 // large object or LONG (ORA-02329).
-KeyDef key_of(const TableDef& t, const KeyClause& k) {
+// An index entry must fit an 8 KB block: the columns' declared byte lengths may add up to at
+// most this many bytes (ORA-01450).
+constexpr int kMaxKeyBytes = 6398;
+
+void check_key_length(int bytes) {
+    if (bytes > kMaxKeyBytes) {
+        throw ora(1450, {std::to_string(kMaxKeyBytes)});
+    }
+}
+
+KeyDef key_of(const TableDef& t, const KeyClause& k, int max_char_bytes) {
     KeyDef key;
     key.type = k.type;
     key.columns = names_of(k.columns);
+    int bytes = 0;
     for (const std::string& col : key.columns) {
         int i = t.find_column(col);
         if (i < 0) {
@@ -131,7 +142,9 @@ KeyDef key_of(const TableDef& t, const KeyClause& k) {
         if (ty.is_lob() || ty.is_long()) {
             throw ora(2329, {ty.data_type_name()});
         }
+        bytes += ty.data_length(max_char_bytes);
     }
+    check_key_length(bytes);
     return key;
 }
 
@@ -213,7 +226,7 @@ void Session::create_table(const CreateTable& s) {
     bool has_primary = false;
     std::vector<KeyDef> keys;
     for (const KeyClause& k : s.constraints) {
-        KeyDef key = key_of(*t, k);
+        KeyDef key = key_of(*t, k, settings_.max_char_bytes());
         if (k.type == 'P') {
             if (has_primary) {
                 throw ora(2260);
@@ -291,7 +304,7 @@ void Session::alter_table(const AlterTable& s) {
     auto t = find_table(s.table);
     if (s.add_constraint) {
         const KeyClause& k = *s.add_constraint;
-        KeyDef key = key_of(*t, k);
+        KeyDef key = key_of(*t, k, settings_.max_char_bytes());
         if (!k.name.empty() && catalog_.constraint_name_used(user_, k.name.name)) {
             throw ora(2264);
         }
@@ -441,6 +454,7 @@ void Session::create_index(const CreateIndex& s) {
         throw ora(955);
     }
     std::vector<std::string> cols = names_of(s.columns);
+    int bytes = 0;
     for (const std::string& col : cols) {
         int i = t->find_column(col);
         if (i < 0) {
@@ -453,7 +467,9 @@ void Session::create_index(const CreateIndex& s) {
         if (ty.is_long()) {
             throw ora(997);
         }
+        bytes += ty.data_length(settings_.max_char_bytes());
     }
+    check_key_length(bytes);
     for (const IndexDef& i : t->indexes) {
         if (same_columns(i.columns, cols)) {
             throw ora(1408);

@@ -127,7 +127,8 @@ class Parser {
     // character set (characters it lacks become the replacement character), and their length
     // counts bytes in that set.
     std::string db_name(const std::string& text) const {
-        std::string name = options_.single_byte_charset ? through_cp1252(text) : text;
+        std::string name =
+            options_.single_byte_charset ? through_charset(text, options_.charset) : text;
         size_t bytes = options_.single_byte_charset ? char_count(name) : name.size();
         if (bytes > static_cast<size_t>(options_.identifier_limit)) {
             throw ora(972);
@@ -223,8 +224,8 @@ class Parser {
             t.length = integer();
             if (accept_word("CHAR")) {
                 t.char_semantics = true;
-            } else {
-                accept_word("BYTE");
+            } else if (!accept_word("BYTE")) {
+                t.char_semantics = options_.char_length_semantics;
             }
             expect_op(")");
             if (t.length <= 0) {
@@ -310,6 +311,28 @@ class Parser {
             t.kind = accept_word("RAW") ? TypeKind::LongRaw : TypeKind::Long;
         } else if (w == "ROWID") {
             t.kind = TypeKind::Rowid;
+        } else if (w == "INTERVAL") {
+            // INTERVAL YEAR [(p)] TO MONTH, INTERVAL DAY [(p)] TO SECOND [(s)]
+            auto digits = [&](int fallback) {
+                if (!accept_op("(")) {
+                    return fallback;
+                }
+                int n = integer();
+                expect_op(")");
+                if (n < 0 || n > 9) {
+                    throw ora(30088);
+                }
+                return n;
+            };
+            bool year = accept_word("YEAR");
+            if (!year) {
+                expect_word("DAY", 902);
+            }
+            t.kind = year ? TypeKind::IntervalYM : TypeKind::IntervalDS;
+            t.precision = digits(2);
+            expect_word("TO", 905);
+            expect_word(year ? "MONTH" : "SECOND", 905);
+            t.scale = year ? 0 : digits(6);
         } else {
             throw ora(902);
         }
@@ -859,13 +882,13 @@ class Parser {
                     options_.single_byte_charset) {
                     // Without NCHAR literal replacement the N'...' text travels inside the
                     // statement, in the database character set, like any other literal.
-                    e->text = through_cp1252(t.text);
+                    e->text = through_charset(t.text, options_.charset);
                     bytes = 2 * utf16_length(e->text);
                 } else if (e->national) {
                     e->text = t.text;
                     bytes = 2 * utf16_length(e->text);
                 } else if (options_.single_byte_charset) {
-                    e->text = through_cp1252(t.text);
+                    e->text = through_charset(t.text, options_.charset);
                     bytes = char_count(e->text);
                 } else {
                     e->text = t.text;

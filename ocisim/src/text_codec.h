@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,16 @@ size_t char_count(std::string_view utf8);
 // `units` in bytes (text.size() when past the end).
 size_t utf8_offset_of_utf16_unit(std::string_view utf8, size_t units);
 
-// Single-byte database character set WE8MSWIN1252: characters outside it become the
-// replacement character; returns the text as it will read back (still UTF-8).
-std::string through_cp1252(std::string_view utf8, bool* replaced = nullptr);
+// Text through a database character set: on a single-byte set the characters it lacks become
+// its replacement character; returns the text as it will read back (still UTF-8). Unicode sets
+// keep everything.
+std::string through_charset(std::string_view utf8, std::string_view charset,
+                            bool* replaced = nullptr);
 std::string upper_ascii(std::string_view text);
+// Database character sets: AL32UTF8, UTF8 and the single-byte sets of legacy data (Windows and
+// ISO 8859 code pages, US7ASCII).
+bool single_byte_charset(std::string_view name);
+bool known_charset(std::string_view name);
+uint16_t charset_id(std::string_view name);  // Oracle's number for the set
 
 }  // namespace ocisim

@@ -1,6 +1,7 @@
 #include "value_rules.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "ora_error.h"
 #include "oracle_model.h"
@@ -146,14 +147,13 @@ Stored number_stored(const Decimal& d) {
         out.i = *i;
         return out;
     }
-    std::string text = d.to_text();
     if (d.significant_digits() <= 15) {
         out.kind = Stored::Kind::Real;
-        out.r = std::strtod(text.c_str(), nullptr);
+        out.r = d.to_double();
         return out;
     }
     out.kind = Stored::Kind::Blob;
-    out.s = std::move(text);
+    out.s = d.to_text();
     return out;
 }
 
@@ -174,7 +174,7 @@ Stored inline_text(std::string text, bool national, const TableDef& t, const Col
         if (!national && settings.single_byte()) {
             // Character data sent in the database character set (a bind of the implicit form)
             // went through that set before it became national data.
-            text = through_cp1252(text);
+            text = through_charset(text, settings.charset);
         }
         size_t units = utf16_length(text);
         if (units > static_cast<size_t>(ty.length)) {
@@ -186,7 +186,7 @@ Stored inline_text(std::string text, bool national, const TableDef& t, const Col
         return text_stored(std::move(text));
     }
     if (settings.single_byte()) {
-        text = through_cp1252(text);
+        text = through_charset(text, settings.charset);
     }
     size_t bytes = settings.single_byte() ? char_count(text) : text.size();
     size_t chars = char_count(text);
@@ -210,6 +210,120 @@ Stored inline_text(std::string text, bool national, const TableDef& t, const Col
         }
     }
     return text_stored(std::move(text));
+}
+
+// An interval as Oracle writes it: "+YY-MM" or "+DD HH:MI:SS.FFFFFF", the leading field as wide
+// as its precision and the fraction as long as the scale. Accepts the same form from text.
+std::string interval_text(const Value& v, const ColumnType& ty) {
+    const bool ym = ty.kind == TypeKind::IntervalYM;
+    if (v.kind != Value::Kind::Text) {
+        throw ora(932,
+                  {ym ? "INTERVAL YEAR TO MONTH" : "INTERVAL DAY TO SECOND", value_type_name(v)});
+    }
+    std::string_view in = v.bytes;
+    size_t i = 0;
+    auto skip_blanks = [&] {
+        while (i < in.size() && in[i] == ' ') {
+            ++i;
+        }
+    };
+    auto number = [&](size_t max_digits) {
+        size_t start = i;
+        int64_t n = 0;
+        while (i < in.size() && in[i] >= '0' && in[i] <= '9' && i - start < max_digits) {
+            n = n * 10 + (in[i++] - '0');
+        }
+        if (i == start || (i < in.size() && in[i] >= '0' && in[i] <= '9')) {
+            throw ora(1867);
+        }
+        return n;
+    };
+    auto expect = [&](char c) {
+        if (i >= in.size() || in[i] != c) {
+            throw ora(1867);
+        }
+        ++i;
+    };
+    auto check_lead = [&](int64_t lead) {
+        if (lead != 0 && std::to_string(lead).size() > static_cast<size_t>(ty.precision)) {
+            throw ora(1873);
+        }
+    };
+    skip_blanks();
+    bool negative = false;
+    if (i < in.size() && (in[i] == '+' || in[i] == '-')) {
+        negative = in[i++] == '-';
+    }
+    int64_t lead = number(17);
+    char buf[64];
+    if (ym) {
+        expect('-');
+        int64_t months = number(2);
+        skip_blanks();
+        if (i != in.size() || months > 11) {
+            throw ora(1867);
+        }
+        check_lead(lead);
+        negative = negative && (lead != 0 || months != 0);
+        std::snprintf(buf, sizeof buf, "%c%0*lld-%02lld", negative ? '-' : '+', ty.precision,
+                      static_cast<long long>(lead), static_cast<long long>(months));
+        return buf;
+    }
+    expect(' ');
+    skip_blanks();
+    int64_t h = number(2);
+    expect(':');
+    int64_t m = number(2);
+    expect(':');
+    int64_t sec = number(2);
+    int64_t nanos = 0;
+    if (i < in.size() && in[i] == '.') {
+        ++i;
+        int digits = 0;
+        bool round_up = false;
+        while (i < in.size() && in[i] >= '0' && in[i] <= '9') {
+            if (digits < 9) {
+                nanos = nanos * 10 + (in[i] - '0');
+            } else if (digits == 9) {
+                round_up = in[i] >= '5';
+            }
+            ++digits;
+            ++i;
+        }
+        for (int d = digits; d < 9; ++d) {
+            nanos *= 10;
+        }
+        nanos += round_up ? 1 : 0;
+    }
+    skip_blanks();
+    if (i != in.size() || h > 23 || m > 59 || sec > 59) {
+        throw ora(1867);
+    }
+    // Rounded to the scale, which may carry into the next day.
+    constexpr int64_t kDayNanos = 86400LL * 1000000000LL;
+    int64_t rem = ((h * 60 + m) * 60 + sec) * 1000000000LL + nanos;
+    int64_t unit = 1;
+    for (int d = ty.scale; d < 9; ++d) {
+        unit *= 10;
+    }
+    rem = (rem + unit / 2) / unit * unit;
+    if (rem >= kDayNanos) {
+        rem -= kDayNanos;
+        ++lead;
+    }
+    check_lead(lead);
+    negative = negative && (lead != 0 || rem != 0);
+    int64_t secs = rem / 1000000000LL;
+    std::snprintf(buf, sizeof buf, "%c%0*lld %02lld:%02lld:%02lld", negative ? '-' : '+',
+                  ty.precision, static_cast<long long>(lead), static_cast<long long>(secs / 3600),
+                  static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
+    std::string out = buf;
+    if (ty.scale > 0) {
+        std::snprintf(buf, sizeof buf, "%09lld", static_cast<long long>(rem % 1000000000LL));
+        out += '.';
+        out.append(buf, static_cast<size_t>(ty.scale));
+    }
+    return out;
 }
 
 }  // namespace
@@ -242,7 +356,7 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
             }
             std::string text = to_text(v);
             if (settings.single_byte() && (ty.kind != TypeKind::NClob || !v.national)) {
-                text = through_cp1252(text);
+                text = through_charset(text, settings.charset);
             }
             return text_stored(std::move(text));
         }
@@ -258,8 +372,10 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
                     d = d.rounded(ty.scale);
                 }
                 if (ty.precision != kNoPrecision) {
+                    // The magnitude must stay below 10^(precision - scale); with a scale past
+                    // the precision that asks for leading zeros after the point.
                     int scale = ty.scale == kNoPrecision ? 0 : ty.scale;
-                    if (d.integer_digits() > ty.precision - scale && !d.is_zero()) {
+                    if (!d.is_zero() && d.leading_exponent() >= ty.precision - scale) {
                         throw ora(1438);
                     }
                 }
@@ -295,6 +411,9 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
         }
         case TypeKind::Rowid:
             return text_stored(to_text(v));
+        case TypeKind::IntervalYM:
+        case TypeKind::IntervalDS:
+            return text_stored(interval_text(v, ty));
     }
     return Stored{};
 }

@@ -265,6 +265,7 @@ TEST_F(Binds, DescribeReportsOracleTypesAndSizes) {
         EXPECT_EQ(precision, want[i].precision);
         EXPECT_EQ(scale, want[i].scale);
         EXPECT_EQ(nullable, want[i].nullable);
+        a.DescriptorFree(param, oci::DTYPE_PARAM);  // the caller owns it
     }
     void* param = nullptr;
     EXPECT_EQ(a.ParamGet(db().stmt, oci::HTYPE_STMT, db().err, &param, 10), oci::ERROR);
@@ -282,6 +283,7 @@ TEST_F(Binds, DescribeReportsOracleTypesAndSizes) {
     EXPECT_EQ(u8(name, name_len / 2), "COUNT(*)");
     EXPECT_EQ(scale, -127);
     EXPECT_EQ(nullable, 0);
+    a.DescriptorFree(param, oci::DTYPE_PARAM);
 }
 
 TEST_F(Binds, FetchSemantics) {

@@ -166,3 +166,48 @@ TEST_F(Conversion, NationalTextCountsUtf16CodeUnits) {
     EXPECT_EQ(through("CHAR(3 CHAR)", "'ä'"), "ä  ");
     EXPECT_EQ(through("NUMBER", "N'12'"), "12");
 }
+
+TEST_F(Conversion, IntervalsAsText) {
+    struct Case {
+        const char* type;
+        const char* literal;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"INTERVAL YEAR TO MONTH", "'1-2'", "+01-02"},
+        {"INTERVAL YEAR(4) TO MONTH", "' -12-11 '", "-0012-11"},
+        {"INTERVAL YEAR TO MONTH", "'-0-0'", "+00-00"},
+        {"INTERVAL DAY TO SECOND", "'3 4:05:06.789'", "+03 04:05:06.789000"},
+        {"INTERVAL DAY(9) TO SECOND(9)", "'-999999999 23:59:59.999999999'",
+         "-999999999 23:59:59.999999999"},
+        // Rounded to the scale, carrying into the day.
+        {"INTERVAL DAY TO SECOND(0)", "'1 23:59:59.5'", "+02 00:00:00"},
+        {"INTERVAL YEAR TO MONTH", "'100-0'",
+         "ORA-01873: the leading precision of the interval is too small"},
+        {"INTERVAL DAY TO SECOND", "'1 24:00:00'", "ORA-01867: the interval is invalid"},
+        {"INTERVAL YEAR TO MONTH", "'1-12'", "ORA-01867: the interval is invalid"},
+        {"INTERVAL DAY TO SECOND", "5",
+         "ORA-00932: inconsistent datatypes: expected INTERVAL DAY "
+         "TO SECOND got NUMBER"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(through(c.type, c.literal), c.want) << c.type << " " << c.literal;
+    }
+    // Described with their own type codes and sizes; the catalogue names them in full.
+    ok("CREATE TABLE \"I\" (\"YM\" INTERVAL YEAR(3) TO MONTH, \"DS\" INTERVAL DAY TO SECOND(3))");
+    ASSERT_EQ(db().prepare("SELECT \"YM\", \"DS\" FROM \"I\""), oci::SUCCESS);
+    ASSERT_EQ(db().execute(0, oci::DESCRIBE_ONLY), oci::SUCCESS) << db().text();
+    std::vector<std::pair<ub2, ub2>> described;
+    for (ub4 i = 1; i <= 2; ++i) {
+        void* param = nullptr;
+        ASSERT_EQ(a.ParamGet(db().stmt, oci::HTYPE_STMT, db().err, &param, i), oci::SUCCESS);
+        ub2 type = 0, size = 0;
+        a.AttrGet(param, oci::DTYPE_PARAM, &type, nullptr, oci::ATTR_DATA_TYPE, db().err);
+        a.AttrGet(param, oci::DTYPE_PARAM, &size, nullptr, oci::ATTR_DATA_SIZE, db().err);
+        a.DescriptorFree(param, oci::DTYPE_PARAM);
+        described.emplace_back(type, size);
+    }
+    EXPECT_EQ(described, (std::vector<std::pair<ub2, ub2>>{{189, 5}, {190, 11}}));
+    EXPECT_EQ(db().rows("SELECT DATA_TYPE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'I'"),
+              (Rows{{"INTERVAL YEAR(3) TO MONTH"}, {"INTERVAL DAY(2) TO SECOND(3)"}}));
+}

@@ -117,6 +117,15 @@ TEST_F(Ddl, KeysIndexesAndTheirCatalogue) {
     ok("CREATE INDEX \"IX_AB\" ON \"T\" (\"A\", \"B\")");
     EXPECT_EQ(fails("CREATE INDEX \"IX_AB2\" ON \"T\" (\"A\", \"B\")"),
               "ORA-01408: such column list already indexed");
+    // A key's declared byte lengths must fit an index entry of an 8 KB block.
+    ok("CREATE TABLE \"KL\" (\"A\" VARCHAR2(4000), \"B\" VARCHAR2(2398), \"C\" NVARCHAR2(2000), "
+       "PRIMARY KEY (\"A\", \"B\"))");
+    for (const char* sql :
+         {"CREATE TABLE \"KM\" (\"A\" VARCHAR2(4000), \"B\" VARCHAR2(2399), UNIQUE (\"A\", \"B\"))",
+          "ALTER TABLE \"KL\" ADD CONSTRAINT \"KL_U\" UNIQUE (\"A\", \"C\")",
+          "CREATE INDEX \"KL_BC\" ON \"KL\" (\"B\", \"C\", \"A\")"}) {
+        EXPECT_EQ(fails(sql), "ORA-01450: maximum key length (6398) exceeded") << sql;
+    }
     EXPECT_EQ(fails("CREATE INDEX \"IX_AB\" ON \"T\" (\"B\")"),
               "ORA-00955: name is already used by an existing object");
     // The primary key query of the reader.

@@ -51,6 +51,15 @@ TEST_F(Dml, NumbersRoundToScaleAndHonourPrecision) {
     EXPECT_EQ(value("REQ"), "123456789012345678");
     ok("UPDATE \"T\" SET \"REQ\" = 1234567890.12345");
     EXPECT_EQ(value("REQ"), "1234567890.12345");
+    // A scale past the precision asks for leading zeros after the point.
+    ok("CREATE TABLE \"S\" (\"X\" NUMBER(4,5))");
+    ok("INSERT INTO \"S\" VALUES (.01234)");
+    ok("INSERT INTO \"S\" VALUES (-.0999949)");
+    EXPECT_EQ(db().rows("SELECT \"X\" FROM \"S\""), (Rows{{".01234"}, {"-.09999"}}));
+    for (const char* refused : {".1", ".099996", "1"}) {
+        EXPECT_EQ(db().exec(std::string("INSERT INTO \"S\" VALUES (") + refused + ")"), oci::ERROR);
+        EXPECT_EQ(db().code(), 1438) << refused;
+    }
 }
 
 TEST_F(Dml, EmptyStringIsNullAndNotNullIsEnforced) {
@@ -206,6 +215,69 @@ TEST_F(Cp1252, BindsKeepNationalTextOnlyInTheNationalForm) {
         ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
     }
     EXPECT_EQ(db().rows("SELECT ID, N FROM T ORDER BY ID"), (Rows{{"1", "¿¿¿"}, {"2", "Жук"}}));
+    // Defines likewise: fetched in the implicit form, national data passes through the
+    // database character set (the rows above were fetched in the national form).
+    ASSERT_EQ(db().prepare("SELECT N FROM T WHERE ID = 2"), oci::SUCCESS);
+    char16_t buf[16] = {};
+    sb2 ind = 0;
+    ub2 len = 0;
+    void* def = nullptr;
+    a.DefineByPos(db().stmt, &def, db().err, 1, buf, sizeof buf, oci::SQLT_STR, &ind, &len, nullptr,
+                  oci::DEFAULT);
+    ASSERT_EQ(db().execute(1), oci::SUCCESS) << db().text();
+    EXPECT_EQ(u8(buf, len / 2), "¿¿¿");
+}
+
+TEST_F(Dml, LegacyCharacterSetsKeepTheirOwnCharactersAndLengthSemantics) {
+    struct Case {
+        const char* charset;
+        const char* text;
+        const char* stored;  // each set's replacement: its inverted question mark, else '?'
+        int id;
+    };
+    const Case cases[] = {
+        {"EE8MSWIN1250", "Łódź Жук", "Łódź ???", 170},
+        {"CL8MSWIN1251", "Жук € ä", "Жук € ?", 171},
+        {"EL8MSWIN1253", "Ελλάδα Ж", "Ελλάδα ?", 174},
+        {"TR8MSWIN1254", "İstanbul Ж", "İstanbul ¿", 177},
+        {"WE8ISO8859P1", "ä € Ж", "ä ¿ ¿", 31},
+        {"WE8ISO8859P15", "ä € ¤", "ä € ¿", 46},
+        {"EE8ISO8859P2", "Łódź €", "Łódź ?", 32},
+        {"CL8ISO8859P5", "Жук €", "Жук ?", 35},
+        {"US7ASCII", "abc ä", "abc ?", 1},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string service = "S" + std::to_string(++n);
+        ASSERT_EQ(home().admin("create-service " + service + " --charset " + c.charset), 0);
+        ASSERT_EQ(home().admin("create-user " + service + " scott tiger"), 0);
+        Conn conn;
+        ASSERT_EQ(conn.connect("//localhost:1521/" + service), oci::SUCCESS) << conn.text();
+        ASSERT_EQ(conn.exec("CREATE TABLE T (V VARCHAR2(20))"), oci::SUCCESS) << conn.text();
+        ASSERT_EQ(conn.exec(std::string("INSERT INTO T VALUES ('") + c.text + "')"), oci::SUCCESS);
+        EXPECT_EQ(conn.one("SELECT V FROM T"), c.stored) << c.charset;
+        ASSERT_EQ(conn.prepare("SELECT V FROM T"), oci::SUCCESS);
+        ASSERT_EQ(conn.execute(0, oci::DESCRIBE_ONLY), oci::SUCCESS);
+        void* param = nullptr;
+        ub2 id = 0;
+        oci::Api::get().ParamGet(conn.stmt, oci::HTYPE_STMT, conn.err, &param, 1);
+        oci::Api::get().AttrGet(param, oci::DTYPE_PARAM, &id, nullptr, oci::ATTR_CHARSET_ID,
+                                conn.err);
+        oci::Api::get().DescriptorFree(param, oci::DTYPE_PARAM);
+        EXPECT_EQ(id, c.id) << c.charset;
+    }
+    // NLS_LENGTH_SEMANTICS=CHAR: lengths without BYTE or CHAR count characters.
+    ASSERT_EQ(home().admin("create-service SC --length-semantics CHAR"), 0);
+    ASSERT_EQ(home().admin("create-user SC scott tiger"), 0);
+    Conn chars;
+    ASSERT_EQ(chars.connect("//localhost:1521/SC"), oci::SUCCESS);
+    ASSERT_EQ(chars.exec("CREATE TABLE T (V VARCHAR2(3), B VARCHAR2(3 BYTE))"), oci::SUCCESS);
+    EXPECT_EQ(chars.exec("INSERT INTO T (V) VALUES ('Жук')"), oci::SUCCESS) << chars.text();
+    EXPECT_EQ(chars.exec("INSERT INTO T (B) VALUES ('Жук')"), oci::ERROR);
+    EXPECT_EQ(chars.code(), 12899);
+    EXPECT_EQ(chars.rows("SELECT CHAR_USED, DATA_LENGTH FROM USER_TAB_COLUMNS WHERE TABLE_NAME = "
+                         "'T'"),
+              (Rows{{"C", "12"}, {"B", "3"}}));
 }
 
 TEST_F(Dml, UnicodeDatabaseKeepsPlainLiteralsIntact) {

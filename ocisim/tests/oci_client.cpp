@@ -225,6 +225,15 @@ std::vector<std::vector<std::string>> Conn::rows(const std::string& sql) {
         void* def = nullptr;
         a.DefineByPos(stmt, &def, err, i + 1, bufs[i].data(), kSize, oci::SQLT_STR, &inds[i],
                       &lens[i], nullptr, oci::DEFAULT);
+        // National columns are fetched in the national form, as a careful client does.
+        void* param = nullptr;
+        ub1 form = 0;
+        a.ParamGet(stmt, oci::HTYPE_STMT, err, &param, i + 1);
+        a.AttrGet(param, oci::DTYPE_PARAM, &form, nullptr, oci::ATTR_CHARSET_FORM, err);
+        a.DescriptorFree(param, oci::DTYPE_PARAM);
+        if (form == oci::SQLCS_NCHAR) {
+            a.AttrSet(def, oci::HTYPE_DEFINE, &form, 0, oci::ATTR_CHARSET_FORM, err);
+        }
     }
     while (true) {
         sword rc = a.StmtFetch(stmt, err, 1, oci::FETCH_NEXT, oci::DEFAULT);

@@ -131,7 +131,12 @@ std::unique_ptr<ora_database> ora_engine::open_db(std::u16string_view data_sourc
     const ora_oci_functions& oci = ora_oci();
 
     if (b_attached_) {
-        oci.server_detach(server_, err_, OCI_DEFAULT);  // status deliberately not checked
+        // The earlier session ends before its server connection goes; statuses deliberately
+        // not checked.
+        if (b_connected_) {
+            oci.session_end(svc_, err_, session_, OCI_DEFAULT);
+        }
+        oci.server_detach(server_, err_, OCI_DEFAULT);
         b_attached_ = false;
         b_connected_ = false;
     }

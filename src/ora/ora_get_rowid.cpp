@@ -10,13 +10,15 @@ ora_get_rowid::~ora_get_rowid() {
     TK_TRACE("ora_get_rowid::dtor");
 }
 
-int32_t ora_get_rowid::cbf_no_data(void* /*context*/, OCIBind* /*bind*/, uint32_t /*iteration*/,
+int32_t ora_get_rowid::cbf_no_data(void* context, OCIBind* /*bind*/, uint32_t /*iteration*/,
                                    uint32_t /*index*/, void** buffer, uint32_t* length,
                                    uint8_t* piece, void** indicator) {
     TK_TRACE("ora_get_rowid::cbf_no_data");
+    auto* self = static_cast<ora_get_rowid*>(context);
+    self->in_indicator_ = -1;
     *buffer = nullptr;
     *length = 0;
-    *indicator = nullptr;
+    *indicator = &self->in_indicator_;
     *piece = OCI_ONE_PIECE;
     return OCI_CONTINUE;
 }
@@ -31,7 +33,8 @@ int32_t ora_get_rowid::cbf_get_data(void* context, OCIBind* /*bind*/, uint32_t i
     *buffer = self->buffer_;
     *length = &self->returned_length_;
     *piece = OCI_ONE_PIECE;
-    *indicator = nullptr;
+    self->out_indicator_ = -1;
+    *indicator = &self->out_indicator_;
     *return_code = nullptr;
     return OCI_CONTINUE;
 }
@@ -55,7 +58,7 @@ std::u16string ora_get_rowid::do_insert(std::u16string& statement) {
     TK_TRACE("Step #3");
     returned_length_ = 0;
     stmt_.execute(1, OCI_COMMIT_ON_SUCCESS);
-    TK_ASSERT(returned_length_ < buffer_bytes, "ora_rowid.cpp");
+    TK_ASSERT(returned_length_ < buffer_bytes && out_indicator_ == 0, "ora_rowid.cpp");
     std::u16string rowid(buffer_, returned_length_ / 2);
     // A string bind may count its terminator.
     while (!rowid.empty() && rowid.back() == u'\0') {

@@ -30,6 +30,10 @@ class ora_get_rowid {
                                 uint16_t** return_code);
 
     uint32_t returned_length_ = buffer_bytes;
+    // The client library reads and writes the bind's indicators through these: -1 for the
+    // in-bind, which carries no value; the out-bind's is set with the ROWID.
+    int16_t in_indicator_ = -1;
+    int16_t out_indicator_ = -1;
     ora_stmt stmt_;
     OCIBind* bind_ = nullptr;
     char16_t buffer_[buffer_bytes / 2] = {};

@@ -139,13 +139,12 @@ void ora_lob_insert::write_clob(lob_column& column, const udb_record& record) {
     TK_TRACEW(u"CLOB data='%s'", text.c_str());
     ora_engine& engine = ora_engine::instance();
     const ora_oci_functions& oci = ora_oci();
-    // The environment is UTF-16: character set id 0 means UTF-16 and the amount counts
-    // characters, so the text goes as it is held. UTF-8 bytes announced this way would be
-    // read as UTF-16 and arrive garbled.
+    // The text goes as it is held, in UTF-16, named so explicitly; the amount counts characters
+    // (UTF-16 code units).
     ub1 form = SQLCS_IMPLICIT;
     engine.check_err(oci.lob_char_set_form(engine.env(), engine.err(), column.locator, &form));
     ub4 amount = static_cast<ub4>(text.size());
     engine.check_err(oci.lob_write(
         engine.svc(), engine.err(), column.locator, &amount, 1, const_cast<char16_t*>(text.data()),
-        static_cast<ub4>(text.size() * 2), OCI_ONE_PIECE, nullptr, nullptr, 0, form));
+        static_cast<ub4>(text.size() * 2), OCI_ONE_PIECE, nullptr, nullptr, OCI_UTF16ID, form));
 }

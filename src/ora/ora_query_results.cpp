@@ -6,7 +6,9 @@
 
 namespace {
 constexpr const char* source_tag = "ora_qres.cpp";
-}
+// Room for the longest interval text in UTF-16 with its terminator.
+constexpr uint32_t interval_text_bytes = 64;
+}  // namespace
 
 ora_query_results::ora_query_results(std::u16string result_name, std::u16string query_text,
                                      uint32_t open_mode)
@@ -47,7 +49,8 @@ std::unique_ptr<ora_type> ora_query_results::gen_co_by_type(uint16_t type_code, 
         case 182:
         case SQLT_INTERVAL_YM:
         case SQLT_INTERVAL_DS:
-            return std::make_unique<ora_str_repr>(param, 16);
+            // As text; the longest, "+999999999 23:59:59.999999999", is 29 characters.
+            return std::make_unique<ora_str_repr>(param, interval_text_bytes);
         case SQLT_DAT:
         case SQLT_TIMESTAMP:
         case SQLT_TIMESTAMP_TZ:
@@ -74,6 +77,7 @@ void ora_query_results::initialize(uint32_t column_count, const std::u16string& 
     stmt_.reset();
     b_fetched_ = false;
     b_end_ = false;
+    std::vector<bool> national;
     {
         // Executed without iterations, the statement is only described.
         ora_stmt describe;
@@ -87,6 +91,7 @@ void ora_query_results::initialize(uint32_t column_count, const std::u16string& 
             column_count = count;
         }
         columns_.reserve(column_count);
+        national.assign(column_count, false);
         for (uint32_t i = 1; i <= column_count; ++i) {
             TK_TRACE("Processing column #%d", static_cast<int>(i));
             void* param = nullptr;
@@ -96,13 +101,28 @@ void ora_query_results::initialize(uint32_t column_count, const std::u16string& 
             ub4 size = 0;
             engine.check_err(oci.attr_get(param, OCI_DTYPE_PARAM, &type_code, &size,
                                           OCI_ATTR_DATA_TYPE, engine.err()));
+            if (type_code == SQLT_CHR || type_code == SQLT_AFC || type_code == SQLT_CLOB) {
+                ub1 form = 0;
+                engine.check_err(oci.attr_get(param, OCI_DTYPE_PARAM, &form, &size,
+                                              OCI_ATTR_CHARSET_FORM, engine.err()));
+                national[i - 1] = form == SQLCS_NCHAR;
+            }
             columns_.push_back(gen_co_by_type(type_code, static_cast<OCIParam*>(param)));
+            oci.descriptor_free(param, OCI_DTYPE_PARAM);
         }
     }
     auto stmt = std::make_unique<ora_stmt>();
     stmt->prepare(select);
     for (uint32_t i = 0; i < columns_.size(); ++i) {
         columns_[i]->define(stmt->handle(), i + 1);
+        // National columns are fetched in the national form, so their text never passes
+        // through the database character set.
+        OCIDefine* define = columns_[i]->define_handle();
+        if (national[i] && define != nullptr) {
+            ub1 form = SQLCS_NCHAR;
+            engine.check_err(oci.attr_set(define, OCI_HTYPE_DEFINE, &form, 0, OCI_ATTR_CHARSET_FORM,
+                                          engine.err()));
+        }
     }
     stmt->execute(0);
     stmt_ = std::move(stmt);

@@ -390,8 +390,9 @@ void ora_lob::read_lob(ole_variant& out) {
     for (;;) {
         ub4 amount = b_clob ? lob_piece_bytes / 2 : lob_piece_bytes;
         TK_TRACE("ora_lob::read_lob(%d,%d)", static_cast<int>(offset), static_cast<int>(amount));
-        const sword status = oci.lob_read(engine.svc(), engine.err(), locator_, &amount, offset,
-                                          piece.data(), lob_piece_bytes, nullptr, nullptr, 0, form);
+        const sword status =
+            oci.lob_read(engine.svc(), engine.err(), locator_, &amount, offset, piece.data(),
+                         lob_piece_bytes, nullptr, nullptr, b_clob ? OCI_UTF16ID : 0, form);
         engine.check_err(status);
         if (status == OCI_NO_DATA || amount == 0) {
             break;

@@ -35,6 +35,7 @@ class ora_type {
     virtual void define(OCIStmt* stmt, uint32_t position) = 0;
 
     bool is_null() const noexcept { return indicator == -1; }
+    OCIDefine* define_handle() const noexcept { return define_; }
 
     std::u16string name;
     bool b_nullable = true;

@@ -118,7 +118,12 @@ TEST_F(ora_engine_test, connects_by_easy_connect_and_net_service_name_and_reads_
     EXPECT_EQ(engine_->data_source(), u"//localhost:1521/XE");
     EXPECT_EQ(engine_->user(), u"scott");
     EXPECT_EQ(engine_->get_version(), 0x130000u);
+    // Opening again ends the first session before its connection goes, and a session that ends
+    // commits its work.
+    engine_->execute(u"CREATE TABLE REOPENED (ID NUMBER)");
+    engine_->execute(u"INSERT INTO REOPENED VALUES (1)");
     engine_->open_db(u"", u"scott", u"tiger", u"", u"XEALIAS");
+    EXPECT_EQ(engine_->get_records_cnt(u"REOPENED", false), 1u);
     EXPECT_EQ(engine_->data_source(), u"XEALIAS");
     EXPECT_EQ(engine_->get_records_cnt(u"SELECT 1 FROM DUAL", true), 1u);
     engine_->open_db(u"", u"scott", u"tiger", u"", u"//localhost:1521/OLD");

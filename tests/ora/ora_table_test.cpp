@@ -230,6 +230,35 @@ TEST_F(ora_table_test, national_large_objects_empty_ones_and_long_read_back) {
     EXPECT_EQ(notes->get_item()->field(1).wstring(), long_text);
 }
 
+TEST_F(ora_table_test, intervals_and_national_text_of_a_single_byte_database_read_back_whole) {
+    // The longest interval texts fit the buffers they are fetched into.
+    sql(u"CREATE TABLE SPANS (ID NUMBER(5), YM INTERVAL YEAR(9) TO MONTH, "
+        u"DS INTERVAL DAY(9) TO SECOND(9))");
+    sql(u"INSERT INTO SPANS VALUES (1, '-123456789-11', '-999999999 23:59:59.999999999')");
+    sql(u"INSERT INTO SPANS VALUES (2, '1-2', '3 4:05:06.5')");
+    const std::vector<std::vector<ole_variant>> spans = read_rows(*open(u"SPANS"));
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(spans[0][1].wstring(), u"-123456789-11");
+    EXPECT_EQ(spans[0][2].wstring(), u"-999999999 23:59:59.999999999");
+    EXPECT_EQ(spans[1][1].wstring(), u"+000000001-02");
+    EXPECT_EQ(spans[1][2].wstring(), u"+000000003 04:05:06.500000000");
+
+    // National columns are fetched in the national form: what the single-byte database
+    // character set lacks still arrives.
+    admin("create-service W1252T --charset WE8MSWIN1252");
+    admin("create-user W1252T " + user_ + " pw");
+    db_ = engine_->open_db(u"localhost", wide(user_), u"pw", u"1521", u"W1252T");
+    const std::u16string national = u"Жук 日本 𝄞";
+    sql(u"CREATE TABLE NATS (ID NUMBER(5), NV NVARCHAR2(20), NC NCHAR(12), NL NCLOB)");
+    sql(u"INSERT INTO NATS VALUES (1, N'" + national + u"', N'" + national + u"', N'" + national +
+        u"')");
+    const std::vector<std::vector<ole_variant>> nats = read_rows(*open(u"NATS"));
+    ASSERT_EQ(nats.size(), 1u);
+    EXPECT_EQ(nats[0][1].wstring(), national);
+    EXPECT_EQ(nats[0][2].wstring(), national + u"  ");  // NCHAR keeps its padding
+    EXPECT_EQ(nats[0][3].wstring(), national);
+}
+
 TEST_F(ora_table_test, free_selects_fetch_each_row_once) {
     sql(u"CREATE TABLE T (ID NUMBER(5), NAME NVARCHAR2(10))");
     sql(u"INSERT INTO T VALUES (1, 'a')");
