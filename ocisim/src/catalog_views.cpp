@@ -50,6 +50,28 @@ bool Session::catalogue_view(const TableRef& ref, RowSource* out) {
         return false;
     }
     bool is_view = name == "DUAL" || name == "V$VERSION" || name.rfind("USER_", 0) == 0;
+    if (name == "ALL_TABLES" || name == "ALL_TAB_COLUMNS" || name == "ALL_TAB_COLS" ||
+        name == "ALL_CONSTRAINTS" || name == "ALL_INDEXES") {
+        // Only the user's own objects are visible (no object privileges): the USER_ view
+        // with the owner in front, where it does not name it already.
+        if (!sys && find_table(ref, false)) {
+            return false;
+        }
+        TableRef own;
+        own.name.name = "USER_" + name.substr(4);
+        own.schema.name = "SYS";
+        if (!catalogue_view(own, out)) {
+            return false;
+        }
+        out->name = name;
+        if (out->columns.empty() || out->columns[0].name != "OWNER") {
+            out->columns.insert(out->columns.begin(), text_col("OWNER", 128, false));
+            for (auto& row : out->rows) {
+                row.insert(row.begin(), text(user_));
+            }
+        }
+        return true;
+    }
     if (!is_view || (!sys && find_table(ref, false))) {
         return false;
     }

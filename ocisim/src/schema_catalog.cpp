@@ -13,6 +13,11 @@ int TableDef::find_column(const std::string& column) const {
     return -1;
 }
 
+const std::string& TableDef::storage_of(const std::string& column) const {
+    int i = find_column(column);
+    return i < 0 ? column : columns[static_cast<size_t>(i)].storage;
+}
+
 const KeyDef* TableDef::primary_key() const {
     for (const KeyDef& k : keys) {
         if (k.type == 'P') {
@@ -71,7 +76,8 @@ std::shared_ptr<TableDef> SchemaCatalog::load_table(const std::string& owner,
 std::shared_ptr<TableDef> SchemaCatalog::load_table_by_id(int64_t id) {
     auto t = std::make_shared<TableDef>();
     {
-        SqlStmt st = db_.prepare("SELECT owner, name FROM ocisim_objects WHERE object_id = ?");
+        SqlStmt st = db_.prepare(
+            "SELECT owner, name, COALESCE(storage, name) FROM ocisim_objects WHERE object_id = ?");
         st.bind(1, id);
         if (!st.step()) {
             return nullptr;
@@ -79,11 +85,12 @@ std::shared_ptr<TableDef> SchemaCatalog::load_table_by_id(int64_t id) {
         t->id = id;
         t->owner = st.text(0);
         t->name = st.text(1);
+        t->storage = st.text(2);
     }
     {
         SqlStmt st = db_.prepare(
-            "SELECT name, kind, length, char_semantics, precision, scale, nullable, data_default "
-            "FROM ocisim_columns WHERE object_id = ? ORDER BY column_id");
+            "SELECT name, kind, length, char_semantics, precision, scale, nullable, data_default, "
+            "COALESCE(storage, name) FROM ocisim_columns WHERE object_id = ? ORDER BY column_id");
         st.bind(1, id);
         while (st.step()) {
             ColumnDef c;
@@ -97,6 +104,7 @@ std::shared_ptr<TableDef> SchemaCatalog::load_table_by_id(int64_t id) {
             if (!st.is_null(7)) {
                 c.data_default = st.text(7);
             }
+            c.storage = st.text(8);
             t->columns.push_back(std::move(c));
         }
     }
@@ -248,7 +256,7 @@ void SchemaCatalog::save_columns(const TableDef& t) {
     SqlStmt del = db_.prepare("DELETE FROM ocisim_columns WHERE object_id = ?");
     del.bind(1, t.id);
     del.step();
-    SqlStmt st = db_.prepare("INSERT INTO ocisim_columns VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    SqlStmt st = db_.prepare("INSERT INTO ocisim_columns VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const ColumnDef& c = t.columns[i];
         st.bind(1, t.id).bind(2, static_cast<int64_t>(i + 1)).bind(3, c.name);
@@ -258,9 +266,22 @@ void SchemaCatalog::save_columns(const TableDef& t) {
         c.type.scale == kNoPrecision ? st.bind_null(8) : st.bind(8, int64_t{c.type.scale});
         st.bind(9, int64_t{c.nullable ? 1 : 0});
         c.data_default ? st.bind(10, *c.data_default) : st.bind_null(10);
+        st.bind(11, c.storage.empty() ? c.name : c.storage);
         st.step();
         st.reset();
     }
+}
+
+void SchemaCatalog::set_storage(int64_t table_id, const std::string& storage) {
+    SqlStmt st = db_.prepare("UPDATE ocisim_objects SET storage = ? WHERE object_id = ?");
+    st.bind(1, storage).bind(2, table_id);
+    st.step();
+}
+
+bool SchemaCatalog::storage_taken(const std::string& name) {
+    SqlStmt st = db_.prepare("SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE");
+    st.bind(1, name);
+    return st.step();
 }
 
 void SchemaCatalog::add_key(const std::string& owner, int64_t table_id, const KeyDef& k) {

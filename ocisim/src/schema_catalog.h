@@ -15,6 +15,7 @@ namespace ocisim {
 
 struct ColumnDef {
     std::string name;
+    std::string storage;  // the SQLite column: the name, unless another differs only in case
     ColumnType type;
     bool nullable = true;
     std::optional<std::string> data_default;  // as written in the DDL
@@ -51,12 +52,17 @@ struct TableDef {
     int64_t id = 0;
     std::string owner;
     std::string name;
+    // The SQLite table: the name, unless that is taken (another schema's table of that name, or
+    // one whose name differs only in letter case, which SQLite does not tell apart).
+    std::string storage;
     std::vector<ColumnDef> columns;
     std::vector<KeyDef> keys;
     std::vector<IndexDef> indexes;
     std::vector<TriggerDef> triggers;
 
     int find_column(const std::string& column) const;
+    // The SQLite column of the named column (the name itself when unknown).
+    const std::string& storage_of(const std::string& column) const;
     const KeyDef* primary_key() const;
 };
 
@@ -100,6 +106,9 @@ class SchemaCatalog {
     int64_t ddl_version();
 
     void save_columns(const TableDef& t);
+    void set_storage(int64_t table_id, const std::string& storage);
+    // Whether SQLite already has a table or index of this name (SQLite ignores letter case).
+    bool storage_taken(const std::string& name);
     void add_key(const std::string& owner, int64_t table_id, const KeyDef& k);
     void remove_keys_of(int64_t table_id);
     void add_index(const std::string& owner, int64_t table_id, const IndexDef& i);

@@ -17,11 +17,11 @@ CREATE TABLE ocisim_users(name TEXT PRIMARY KEY, password TEXT NOT NULL,
 CREATE TABLE ocisim_privileges(grantee TEXT, privilege TEXT, PRIMARY KEY(grantee, privilege));
 CREATE TABLE ocisim_objects(object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL,
                             name TEXT NOT NULL, type TEXT NOT NULL, namespace TEXT NOT NULL,
-                            status TEXT NOT NULL DEFAULT 'VALID', created TEXT,
+                            status TEXT NOT NULL DEFAULT 'VALID', created TEXT, storage TEXT,
                             UNIQUE(owner, namespace, name));
 CREATE TABLE ocisim_columns(object_id INTEGER, column_id INTEGER, name TEXT, kind INTEGER,
                             length INTEGER, char_semantics INTEGER, precision INTEGER,
-                            scale INTEGER, nullable INTEGER, data_default TEXT,
+                            scale INTEGER, nullable INTEGER, data_default TEXT, storage TEXT,
                             PRIMARY KEY(object_id, column_id));
 CREATE TABLE ocisim_constraints(owner TEXT, name TEXT, type TEXT, table_id INTEGER,
                                 columns TEXT, search_condition TEXT, generated INTEGER,

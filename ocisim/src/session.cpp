@@ -281,7 +281,7 @@ void Session::run_ddl(const std::function<void()>& body) {
                 return false;
             }
             for (size_t i = 0; i < k.size(); ++i) {
-                if (upper_ascii(k[i]) != upper_ascii(cols[i])) {
+                if (upper_ascii(table->storage_of(k[i])) != upper_ascii(cols[i])) {
                     return false;
                 }
             }
@@ -449,8 +449,8 @@ std::string Session::lob_read(const LobRef& ref, bool* is_clob) {
     }
     const ColumnDef& c = t.columns[static_cast<size_t>(ref.column)];
     *is_clob = c.type.kind != TypeKind::Blob;
-    SqlStmt& st = cached("SELECT " + sql_quote_ident(c.name) + " FROM " + sql_quote_ident(t.name) +
-                         " WHERE rowid = ?");
+    SqlStmt& st = cached("SELECT " + sql_quote_ident(c.storage) + " FROM " +
+                         sql_quote_ident(t.storage) + " WHERE rowid = ?");
     st.reset();
     st.bind(1, ref.rowid);
     std::string out;
@@ -468,8 +468,8 @@ void Session::lob_write(const LobRef& ref, const std::string& content) {
     const TableDef& t = table_by_id(ref.table_id);
     const ColumnDef& c = t.columns[static_cast<size_t>(ref.column)];
     begin_write();
-    SqlStmt& st = cached("UPDATE " + sql_quote_ident(t.name) + " SET " + sql_quote_ident(c.name) +
-                         " = ? WHERE rowid = ?");
+    SqlStmt& st = cached("UPDATE " + sql_quote_ident(t.storage) + " SET " +
+                         sql_quote_ident(c.storage) + " = ? WHERE rowid = ?");
     st.reset();
     if (c.type.kind == TypeKind::Blob) {
         st.bind_blob(1, content);

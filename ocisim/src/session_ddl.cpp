@@ -22,10 +22,11 @@ std::vector<std::string> names_of(const std::vector<Ident>& ids) {
     return out;
 }
 
-std::string quoted_list(const std::vector<std::string>& cols) {
+// The SQLite columns of `cols` of table `t`, quoted and separated by commas.
+std::string quoted_list(const TableDef& t, const std::vector<std::string>& cols) {
     std::string out;
     for (size_t i = 0; i < cols.size(); ++i) {
-        out += (i > 0 ? ", " : "") + sql_quote_ident(cols[i]);
+        out += (i > 0 ? ", " : "") + sql_quote_ident(t.storage_of(cols[i]));
     }
     return out;
 }
@@ -190,22 +191,13 @@ void Session::create_table(const CreateTable& s) {
     if (catalog_.find_object(user_, name, "TABLE")) {
         throw ora(955);
     }
-    {
-        // SQLite table names ignore letter case; two Oracle names differing only in case
-        // cannot both be stored.
-        SqlStmt st = db_.prepare("SELECT 1 FROM sqlite_master WHERE lower(name) = lower(?)");
-        st.bind(1, name);
-        if (st.step()) {
-            throw ora(955);
-        }
-    }
     auto t = std::make_shared<TableDef>();
     t->owner = user_;
     t->name = name;
     int longs = 0;
     for (const ColumnClause& c : s.columns) {
         for (const ColumnDef& existing : t->columns) {
-            if (upper_ascii(existing.name) == upper_ascii(c.name.name)) {
+            if (existing.name == c.name.name) {
                 throw ora(957);
             }
         }
@@ -249,10 +241,24 @@ void Session::create_table(const CreateTable& s) {
         keys.push_back(std::move(key));
     }
     t->id = catalog_.add_object(user_, name, "TABLE");
-    std::string ddl = "CREATE TABLE " + sql_quote_ident(name) + " (";
+    // Each Oracle table is the SQLite table of its name where SQLite has none of that name yet;
+    // otherwise (another schema's, or one differing only in letter case) its name and object id.
+    t->storage = name;
+    for (int n = 0; catalog_.storage_taken(t->storage); ++n) {
+        t->storage = name + "$" + std::to_string(t->id) + (n > 0 ? "_" + std::to_string(n) : "");
+    }
+    catalog_.set_storage(t->id, t->storage);
+    std::string ddl = "CREATE TABLE " + sql_quote_ident(t->storage) + " (";
     for (size_t i = 0; i < t->columns.size(); ++i) {
-        ddl += (i > 0 ? ", " : "") + sql_quote_ident(t->columns[i].name) + " " +
-               t->columns[i].type.declaration();
+        ColumnDef& c = t->columns[i];
+        c.storage = c.name;
+        for (size_t j = 0; j < i; ++j) {
+            if (upper_ascii(t->columns[j].storage) == upper_ascii(c.storage)) {
+                c.storage = c.name + "$" + std::to_string(i + 1);
+                j = static_cast<size_t>(-1);  // check the new name against all again
+            }
+        }
+        ddl += (i > 0 ? ", " : "") + sql_quote_ident(c.storage) + " " + c.type.declaration();
     }
     db_.exec(ddl + ")");
     for (ColumnDef& c : t->columns) {
@@ -283,14 +289,14 @@ void Session::create_table(const CreateTable& s) {
         IndexDef idx{k.name, true, k.columns, k.generated};
         catalog_.add_index(user_, t->id, idx);
         db_.exec("CREATE UNIQUE INDEX " + sql_quote_ident(sqlite_index_name(user_, k.name)) +
-                 " ON " + sql_quote_ident(name) + " (" + quoted_list(k.columns) + ")");
+                 " ON " + sql_quote_ident(t->storage) + " (" + quoted_list(*t, k.columns) + ")");
     }
     catalog_.save_columns(*t);
 }
 
 void Session::drop_table(const DropTable& s) {
     auto t = find_table(s.table);
-    db_.exec("DROP TABLE " + sql_quote_ident(t->name));
+    db_.exec("DROP TABLE " + sql_quote_ident(t->storage));
     catalog_.remove_keys_of(t->id);
     catalog_.remove_indexes_of(t->id);
     catalog_.remove_triggers_of(t->id);
@@ -321,9 +327,10 @@ void Session::alter_table(const AlterTable& s) {
         if (k.type == 'P') {
             std::string where;
             for (const std::string& col : key.columns) {
-                where += (where.empty() ? "" : " OR ") + sql_quote_ident(col) + " IS NULL";
+                where += (where.empty() ? "" : " OR ") + sql_quote_ident(t->storage_of(col)) +
+                         " IS NULL";
             }
-            SqlStmt st = db_.prepare("SELECT 1 FROM " + sql_quote_ident(t->name) + " WHERE " +
+            SqlStmt st = db_.prepare("SELECT 1 FROM " + sql_quote_ident(t->storage) + " WHERE " +
                                      where + " LIMIT 1");
             if (st.step()) {
                 throw ora(1449);
@@ -344,7 +351,7 @@ void Session::alter_table(const AlterTable& s) {
             key.index_name = key.name;
             int rc = db_.exec_code(
                 "CREATE UNIQUE INDEX " + sql_quote_ident(sqlite_index_name(user_, key.name)) +
-                " ON " + sql_quote_ident(t->name) + " (" + quoted_list(key.columns) + ")");
+                " ON " + sql_quote_ident(t->storage) + " (" + quoted_list(*t, key.columns) + ")");
             if (rc != SQLITE_OK) {
                 throw ora(2299, {user_, key.name});
             }
@@ -366,8 +373,8 @@ void Session::alter_table(const AlterTable& s) {
             throw ora(904, {"\"" + m.name.name + "\""});
         }
         ColumnDef& c = t->columns[static_cast<size_t>(idx)];
-        std::string quoted_col = sql_quote_ident(c.name);
-        std::string from = " FROM " + sql_quote_ident(t->name);
+        std::string quoted_col = sql_quote_ident(c.storage);
+        std::string from = " FROM " + sql_quote_ident(t->storage);
         if (m.type) {
             const ColumnType& to = *m.type;
             bool has_data =
@@ -477,7 +484,7 @@ void Session::create_index(const CreateIndex& s) {
     }
     int rc = db_.exec_code(std::string(s.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
                            sql_quote_ident(sqlite_index_name(user_, s.name.name)) + " ON " +
-                           sql_quote_ident(t->name) + " (" + quoted_list(cols) + ")");
+                           sql_quote_ident(t->storage) + " (" + quoted_list(*t, cols) + ")");
     if (rc != SQLITE_OK) {
         throw ora(1452);
     }

@@ -80,15 +80,15 @@ InsertPlan& Session::insert_plan(const Insert& s) {
             plan->targets.push_back(i);
         }
     }
-    std::string sql = "INSERT INTO " + sql_quote_ident(t.name) + " (";
+    std::string sql = "INSERT INTO " + sql_quote_ident(t.storage) + " (";
     std::string marks;
     for (size_t i = 0; i < n; ++i) {
-        sql += (i > 0 ? ", " : "") + sql_quote_ident(t.columns[i].name);
+        sql += (i > 0 ? ", " : "") + sql_quote_ident(t.columns[i].storage);
         marks += i > 0 ? ", ?" : "?";
     }
     sql += ") VALUES (" + marks + ")";
     if (n == 0) {
-        sql = "INSERT INTO " + sql_quote_ident(t.name) + " DEFAULT VALUES";
+        sql = "INSERT INTO " + sql_quote_ident(t.storage) + " DEFAULT VALUES";
     }
     plan->store = &cached(sql);
     plan->row.resize(n);
@@ -164,12 +164,12 @@ ExecResult Session::run_update(const Update& s, const std::vector<Value>& binds)
     sources[0].alias = s.alias.name;
     Evaluator ev(*this, binds, &sources);
     std::vector<int> targets;
-    std::string sql = "UPDATE " + sql_quote_ident(t->name) + " SET ";
+    std::string sql = "UPDATE " + sql_quote_ident(t->storage) + " SET ";
     for (size_t k = 0; k < s.sets.size(); ++k) {
         int i = column_index(*t, s.sets[k].column);
         targets.push_back(i);
-        sql +=
-            (k > 0 ? ", " : "") + sql_quote_ident(t->columns[static_cast<size_t>(i)].name) + " = ?";
+        sql += (k > 0 ? ", " : "") + sql_quote_ident(t->columns[static_cast<size_t>(i)].storage) +
+               " = ?";
     }
     sql += " WHERE rowid = ?";
     SqlStmt& st = cached(sql);
@@ -208,7 +208,7 @@ ExecResult Session::run_delete(const Delete& s, const std::vector<Value>& binds)
     read_source(s.table, &sources[0], nullptr);
     sources[0].alias = s.alias.name;
     Evaluator ev(*this, binds, &sources);
-    SqlStmt& st = cached("DELETE FROM " + sql_quote_ident(t->name) + " WHERE rowid = ?");
+    SqlStmt& st = cached("DELETE FROM " + sql_quote_ident(t->storage) + " WHERE rowid = ?");
     ExecResult r;
     RowPosition pos(1, 0);
     for (size_t row = 0; row < sources[0].rows.size(); ++row) {

@@ -83,9 +83,9 @@ void Session::read_source(const TableRef& ref, RowSource* out, const int64_t* ro
         rc.type = c.type;
         rc.nullable = c.nullable;
         out->columns.push_back(rc);
-        sql += ", " + sql_quote_ident(c.name);
+        sql += ", " + sql_quote_ident(c.storage);
     }
-    sql += " FROM " + sql_quote_ident(t->name);
+    sql += " FROM " + sql_quote_ident(t->storage);
     if (rowid != nullptr) {
         sql += " WHERE rowid = ?";
     }

@@ -47,6 +47,26 @@ TEST_F(Ddl, NameRules) {
     ok("CREATE TABLE T (\"DATE\" DATE, \"Mixed case\" NUMBER)");
     EXPECT_EQ(fails("CREATE TABLE t (A NUMBER)"),
               "ORA-00955: name is already used by an existing object");
+    // Names that differ only in letter case are different names, for tables and columns.
+    ok("CREATE TABLE \"t\" (\"a\" NUMBER, A NUMBER, \"Mixed CASE\" NUMBER)");
+    ok("INSERT INTO \"t\" VALUES (1, 2, 3)");
+    ok("INSERT INTO T (\"DATE\") VALUES (SYSDATE)");
+    EXPECT_EQ(db().rows("SELECT \"a\", A, \"Mixed CASE\" FROM \"t\""), (Rows{{"1", "2", "3"}}));
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM T"), "1");
+    ok("CREATE UNIQUE INDEX \"t_a\" ON \"t\" (\"a\")");
+    EXPECT_EQ(fails("INSERT INTO \"t\" VALUES (1, 5, 5)"),
+              "ORA-00001: unique constraint (SCOTT.t_a) violated");
+    // Each user's tables live in that user's schema: two users may each own a table T.
+    ok("COMMIT");
+    ASSERT_EQ(home().admin("create-user ORCL adams pw"), 0);
+    Conn adams;
+    ASSERT_EQ(adams.connect("//localhost:1521/ORCL", "adams", "pw"), oci::SUCCESS);
+    ASSERT_EQ(adams.exec("CREATE TABLE T (ID NUMBER PRIMARY KEY)"), oci::SUCCESS) << adams.text();
+    ASSERT_EQ(adams.exec("INSERT INTO T VALUES (7)", oci::COMMIT_ON_SUCCESS), oci::SUCCESS);
+    EXPECT_EQ(adams.rows("SELECT TABLE_NAME FROM USER_TABLES"), (Rows{{"T"}}));
+    EXPECT_EQ(adams.one("SELECT ID FROM T"), "7");
+    EXPECT_EQ(db().one("SELECT COUNT(*) FROM T"), "1");
+    EXPECT_EQ(fails("SELECT * FROM ADAMS.T"), "ORA-00942: table or view does not exist");
     EXPECT_EQ(fails("CREATE TABLE TABLE (A NUMBER)"), "ORA-00903: invalid table name");
     EXPECT_EQ(fails("CREATE TABLE \"\" (A NUMBER)"), "ORA-01741: illegal zero-length identifier");
     EXPECT_EQ(fails("CREATE TABLE X (A NUMBER, a NUMBER)"), "ORA-00957: duplicate column name");
@@ -117,6 +137,13 @@ TEST_F(Ddl, KeysIndexesAndTheirCatalogue) {
     ok("CREATE INDEX \"IX_AB\" ON \"T\" (\"A\", \"B\")");
     EXPECT_EQ(fails("CREATE INDEX \"IX_AB2\" ON \"T\" (\"A\", \"B\")"),
               "ORA-01408: such column list already indexed");
+    // The ALL_ views show the user's own objects, each with its owner.
+    for (std::string view : {"TABLES", "TAB_COLUMNS", "CONSTRAINTS", "INDEXES"}) {
+        std::string own = db().one("SELECT COUNT(*) FROM USER_" + view);
+        EXPECT_NE(own, "0") << view;
+        EXPECT_EQ(db().one("SELECT COUNT(*) FROM ALL_" + view + " WHERE OWNER = 'SCOTT'"), own)
+            << view;
+    }
     // A key's declared byte lengths must fit an index entry of an 8 KB block.
     ok("CREATE TABLE \"KL\" (\"A\" VARCHAR2(4000), \"B\" VARCHAR2(2398), \"C\" NVARCHAR2(2000), "
        "PRIMARY KEY (\"A\", \"B\"))");
