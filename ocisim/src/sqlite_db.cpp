@@ -84,7 +84,9 @@ std::string SqlStmt::blob(int i) const {
 }
 
 SqliteDb::SqliteDb(const std::string& path, bool create) {
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One connection per session, used by one thread at a time: SQLite's own per-call locking
+    // is not needed.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
