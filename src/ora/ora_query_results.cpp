@@ -1,5 +1,7 @@
 #include "ora/ora_query_results.hpp"
 
+#include <memory>
+
 #include "ora/ora_oci.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_log.hpp"
@@ -97,6 +99,9 @@ void ora_query_results::initialize(uint32_t column_count, const std::u16string& 
             void* param = nullptr;
             engine.check_err(
                 oci.param_get(describe.handle(), OCI_HTYPE_STMT, engine.err(), &param, i));
+            // The descriptor is the caller's to free, also when reading it raises.
+            const std::unique_ptr<void, void (*)(void*)> param_owner(
+                param, [](void* p) { ora_oci().descriptor_free(p, OCI_DTYPE_PARAM); });
             ub2 type_code = 0;
             ub4 size = 0;
             engine.check_err(oci.attr_get(param, OCI_DTYPE_PARAM, &type_code, &size,
@@ -108,7 +113,6 @@ void ora_query_results::initialize(uint32_t column_count, const std::u16string& 
                 national[i - 1] = form == SQLCS_NCHAR;
             }
             columns_.push_back(gen_co_by_type(type_code, static_cast<OCIParam*>(param)));
-            oci.descriptor_free(param, OCI_DTYPE_PARAM);
         }
     }
     auto stmt = std::make_unique<ora_stmt>();
