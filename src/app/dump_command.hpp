@@ -30,9 +30,10 @@ enum : int {
 };
 
 // Parses the arguments after "dump". On failure returns nothing and writes why to `err`.
-//     FOLDER [TABLE...] [--codepage CP | --ldid ID]
-// CP is a Windows/DOS code page number of the code-page list (866, 1251, 437, ...); ID is a
-// language driver id byte, decimal or 0x-hexadecimal.
+//     FOLDER [TABLE...] [--tables A,B,C] [--encoding ID|NAME | --codepage CP | --ldid ID]
+// --tables and --encoding are spelled as for brixel-cli run; CP is a Windows/DOS code page number
+// of the code-page list (866, 1251, 437, ...); ID is a language driver id byte, decimal or
+// 0x-hexadecimal.
 std::optional<dump_options> parse_dump_arguments(const std::vector<std::string>& args,
                                                  std::ostream& err);
 

@@ -365,6 +365,12 @@ std::optional<std::string> resolve_password(const run_options& options,
     return std::nullopt;
 }
 
+void append_table_list(const std::string& list, std::vector<std::string>& names) {
+    for (std::string& name : split_tables(list)) {
+        names.push_back(std::move(name));
+    }
+}
+
 void parse_connect_string(const std::string& text, run_options& options) {
     const auto bad = [&text](const std::string& why) {
         return run_usage_error("--connect takes USER@//HOST[:PORT]/SERVICE or USER@NAME, not '" +

@@ -85,6 +85,10 @@ struct run_environment {
 std::optional<std::string> resolve_password(const run_options& options,
                                             const run_environment& environment);
 
+// Appends the names of a comma-separated table list (blanks around names ignored). Raises
+// run_usage_error for an empty name.
+void append_table_list(const std::string& list, std::vector<std::string>& names);
+
 // A connect string: USER@//HOST[:PORT]/SERVICE, or USER@NAME for a net service name. Fills the
 // user, host, port and service it names; raises run_usage_error for anything else.
 void parse_connect_string(const std::string& text, run_options& options);
