@@ -328,8 +328,6 @@ TEST_F(brixel_cli_test, good_and_damaged_tables_in_one_run) {
                   "broken,orders,short,people --summary-json '" + json.string() + "'"),
               1);
     EXPECT_EQ(row("broken")[7], "failed") << stdout_text;
-    EXPECT_EQ(row("orders"), (row_words{"orders", "ORDERS", "3", "3", "3", "0", "0", "converted"}));
-    EXPECT_EQ(row("short"), (row_words{"short", "SHORT", "1", "1", "1", "0", "0", "converted"}));
     EXPECT_EQ(row("people")[7], "converted");
     const std::string summary = tk_test_folder::read(json.string());
     EXPECT_NE(summary.find("\"table\":\"short\",\"destination\":\"SHORT\",\"outcome\":"
