@@ -26,7 +26,7 @@ enum : int {
     dump_ok = 0,
     dump_table_failed = 1,  // a table or record could not be read (reported), or an error noted
     dump_usage = 2,         // bad arguments
-    dump_not_found = 3,     // the folder or a named table does not exist
+    dump_not_found = 2,     // the folder or a named table does not exist (as for run)
 };
 
 // Parses the arguments after "dump". On failure returns nothing and writes why to `err`.
