@@ -16,6 +16,7 @@
 #include "tk/tk_singleton.hpp"
 #include "udb/udb_converter.hpp"
 #include "udb/udb_schema.hpp"
+#include "udb/udb_values.hpp"
 
 class dbf_database;
 class ora_tn_validator;
@@ -82,6 +83,8 @@ class brixel_converter : public udb_converter,
     bool uppercase = true;          // upper-case destination names
     bool skip_del = false;          // leave deleted records out
     int32_t code_page = 0;          // 0: each file's own code page
+    // Exact for new settings; a profile without the setting replays as classic.
+    udb_values values = udb_values::exact;
 
   private:
     // One table step; `used_names` holds the destination names of this run so far.

@@ -83,7 +83,7 @@ std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string& tab
     TK_TRACEW(u"dbf_database::get_table(%s)", table_name.c_str());
     const std::u16string full = get_full_table_name(table_name);
     TK_ASSERT(dbf_find_file(tk_w2a(full)).has_value(), "dbf_db.cpp");
-    return std::make_unique<dbf_recordset>(full, open_mode, language_driver_id);
+    return std::make_unique<dbf_recordset>(full, open_mode, language_driver_id, values);
 }
 
 bool dbf_database::delete_tab(const std::u16string& table_name) {
