@@ -1,5 +1,7 @@
 #include "dbf/dbf_recordset.hpp"
 
+#include <cstring>
+
 #include "dbf/dbf_codepage.hpp"
 #include "dbf/dbf_exception.hpp"
 #include "tk/error_handler.hpp"
@@ -62,7 +64,21 @@ dbf_recordset::dbf_recordset(const std::u16string& file_name, uint32_t open_mode
         TK_TRACE("Setting user-defined codepage: %d", static_cast<int>(user_language_driver_id));
         header_.language_driver_id = user_language_driver_id;
     }
-    codepage_ = dbf_effective_codepage(dbf_codepage_of(header_.language_driver_id));
+    if (values_ == udb_values::exact) {
+        std::string driver_name;
+        if (dbf_is_level7(header_.version) && file_->get_size() >= 64) {
+            char raw_name[32];
+            file_->read_at(32, raw_name, sizeof raw_name);
+            driver_name.assign(raw_name, strnlen(raw_name, sizeof raw_name));
+        }
+        dbf_codepage_choice choice = dbf_resolve_codepage(user_language_driver_id, path_,
+                                                          driver_name, header_.language_driver_id);
+        TK_TRACE("Code page %d: %s", choice.codepage, choice.why.c_str());
+        codepage_ = choice.codepage;
+        codepage_reason_ = std::move(choice.why);
+    } else {
+        codepage_ = dbf_effective_codepage(dbf_codepage_of(header_.language_driver_id));
+    }
     init_indexes();
     buffer_.assign(header_.record_length, '\0');
 }

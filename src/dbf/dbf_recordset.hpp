@@ -43,6 +43,8 @@ class dbf_recordset : public udb_recordset {
     uint32_t current_record() const noexcept { return current_; }
     // The code page of the (possibly user-replaced) language driver id; 0 for the ANSI one.
     int get_codepage() const;
+    // Exact values: where the code page came from (".cpg file 'CP1251'", ...); empty otherwise.
+    const std::string& codepage_reason() const noexcept { return codepage_reason_; }
     // The path of the file really opened.
     const std::string& file_path() const noexcept { return path_; }
 
@@ -65,4 +67,5 @@ class dbf_recordset : public udb_recordset {
     std::unique_ptr<dbf_record> record_;
     std::vector<char> buffer_;  // the bytes of the current record
     udb_values values_ = udb_values::classic;
+    std::string codepage_reason_;
 };
