@@ -231,6 +231,7 @@ void dbf_recordset::init_memo_file() {
         throw dbf_no_memo_exception();
     }
     memo_ = dbf_open_memo_file(memo_kind_, *memo_path);
+    memo_->b_whole = values_ == udb_values::exact;
 }
 
 void dbf_recordset::init_indexes() {

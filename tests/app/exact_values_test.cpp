@@ -55,10 +55,10 @@ class exact_values : public converter_run_test {
         run(tables);
     }
     // Every row of a destination table as texts, numbers digit for digit.
-    std::vector<std::vector<std::string>> shown_rows(const std::u16string& table) {
+    std::vector<std::vector<std::string>> shown_rows(const std::u16string& name) {
         ora_database& db = *converter().ora_base;
         db.get_tables();
-        auto reader = db.get_table(table, 0);
+        auto reader = db.get_table(name, 0);
         for (const auto& column : dynamic_cast<ora_query_results&>(*reader).columns()) {
             if (auto* number = dynamic_cast<ora_number*>(column.get())) {
                 number->b_text = true;
@@ -86,7 +86,7 @@ TEST_F(exact_values, numbers_arrive_digit_for_digit_or_fail_their_record) {
     n.add_record({dbf_cell::right("1234567890123456789012345"),
                   dbf_cell::right("99999999.999999999"), dbf_cell::right("*****"),
                   dbf_cell::blank()});
-    n.add_record({dbf_cell::right("-0000000000000000000000042"), dbf_cell::right("-0.500000000"),
+    n.add_record({dbf_cell::right("-000000000000000000000042"), dbf_cell::right("-0.500000000"),
                   dbf_cell::right("12"), dbf_cell::right("1.5")});
     // More integer digits than the column holds: the record fails, naming the field.
     n.add_record({dbf_cell::right("1"), dbf_cell::right("123456789012.5"), dbf_cell::blank(),
@@ -159,7 +159,8 @@ TEST_F(exact_values, dbase7_binary_types_and_visual_foxpro_null_flags) {
 
 TEST_F(exact_values, binary_memos_arrive_whole_and_verify_finds_a_changed_value) {
     dbf_writer fox(dbf_ver::vfp);
-    fox.table_flags(0);  // memo flag clear, as some writers leave it; the .fpt is there
+    // The memo flag clear, as some writers leave it; the .fpt is there.
+    fox.table_flags(0).memo_format(dbf_memo_format::fpt);
     fox.field("ID", 'I', 4).field("PIC", 'W', 4).field("NOTE", 'M', 4);
     const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
     fox.add_record({dbf_cell::integer(1), dbf_cell::memo(png), dbf_cell::memo("note one")});
