@@ -19,7 +19,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/brixel-measure.XXXXXX")
 export OCISIM_HOME="$work/ocisim" BRIXEL_CONFIG_HOME="$work/config" MEASURE_PASSWORD=pw
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 mkdir -p "$OCISIM_HOME" "$BRIXEL_CONFIG_HOME"
-"$admin" create-service M --release 19c --charset AL32UTF8 > /dev/null
 echo "measure: reports in $work"
 
 declare -A equal total
@@ -27,9 +26,11 @@ n=0
 while IFS= read -r -d '' folder; do
     n=$((n + 1))
     for mode in classic exact; do
-        user="U${mode:0:1}$n"
-        "$admin" create-user M "$user" pw > /dev/null
-        common=(--source "$folder" --host localhost --port 1521 --service M --user "$user"
+        # A service of its own per folder and mode: nothing left by one conversion meets another.
+        service="M${mode:0:1}$n"
+        "$admin" create-service "$service" --release 19c --charset AL32UTF8 > /dev/null
+        "$admin" create-user "$service" u pw > /dev/null
+        common=(--source "$folder" --host localhost --port 1521 --service "$service" --user u
                 --password-env MEASURE_PASSWORD --on-error continue)
         timeout 600 "$cli" run "${common[@]}" --values "$mode" --existing overwrite --quiet \
             > /dev/null 2> "$work/run-$mode-$n.err"
