@@ -36,7 +36,7 @@ while IFS= read -r -d '' folder; do
             > /dev/null 2> "$work/run-$mode-$n.err"
         report="$work/verify-$mode-$n.txt"
         timeout 600 "$cli" verify "${common[@]}" > "$report" 2> "$work/verify-$mode-$n.err"
-        line=$(grep '^verify: ' "$report" | tail -n 1)
+        line=$(grep -a '^verify: ' "$report" | tail -n 1)
         e=$(echo "$line" | awk '{print $2}')
         t=$(echo "$line" | awk '{print $4}')
         e=${e:-0}

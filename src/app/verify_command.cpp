@@ -295,23 +295,47 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
 
             source->first();
             destination->first();
-            uint64_t number = 0;
+            uint64_t number = 0;  // one-based number of the record under the source cursor
             std::string source_text;
             std::string destination_text;
-            while (!source->is_eof()) {
-                ++number;
-                const udb_record* record = nullptr;
+            // The record under the cursor; null when it cannot be read exactly (an exact run did
+            // not load it) or is a deleted record the run left out.
+            const auto read = [&]() -> const udb_record* {
                 try {
-                    record = source->get_item();
+                    const udb_record* record = source->get_item();
+                    const auto* dbf = dynamic_cast<const dbf_record*>(record);
+                    if (converter.skip_del && dbf != nullptr && dbf->is_deleted) {
+                        return nullptr;
+                    }
+                    return record;
                 } catch (const tk_exception&) {
-                    // A record that cannot be read exactly was not loaded by an exact run.
                     ++report.rows_missing;
                     report.values_total += field_count;
-                    source->next();
-                    continue;
+                    return nullptr;
                 }
-                const auto* dbf = dynamic_cast<const dbf_record*>(record);
-                if (converter.skip_del && dbf != nullptr && dbf->is_deleted) {
+            };
+            // Whether a row is the record's: at least half of the values equal.
+            const auto belongs = [&](const udb_record& record, const udb_record& row) {
+                size_t compared = 0;
+                size_t equal = 0;
+                for (size_t f = 0; f < field_count && f < record.size(); ++f) {
+                    if (column_of[f] >= 0) {
+                        ++compared;
+                        equal += verify_same_value(*record[f],
+                                                   row.field(static_cast<size_t>(column_of[f])),
+                                                   b_number[f], source_text, destination_text)
+                                     ? 1
+                                     : 0;
+                    }
+                }
+                return 2 * equal >= compared;
+            };
+            // How far ahead a record that the run failed to load is looked past.
+            constexpr int lookahead = 20;
+            while (!source->is_eof()) {
+                ++number;
+                const udb_record* record = read();
+                if (record == nullptr) {
                     source->next();
                     continue;
                 }
@@ -322,6 +346,51 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
                     continue;
                 }
                 const udb_record* row = destination->get_item();
+                if (!belongs(*record, *row)) {
+                    // The run may have rejected this record: a later record that the row belongs
+                    // to makes the ones before it missing rows.
+                    int steps = 0;
+                    bool b_found = false;
+                    std::vector<int> passed;  // 0 readable, 1 unreadable (counted), 2 left out
+                    while (steps < lookahead && !b_found) {
+                        source->next();
+                        ++steps;
+                        if (source->is_eof()) {
+                            break;
+                        }
+                        const uint64_t missing_before = report.rows_missing;
+                        const udb_record* later = read();
+                        passed.push_back(later != nullptr                        ? 0
+                                         : report.rows_missing != missing_before ? 1
+                                                                                 : 2);
+                        b_found = later != nullptr && belongs(*later, *row);
+                    }
+                    if (b_found) {
+                        // Every readable record passed over is missing from the destination.
+                        ++report.rows_missing;
+                        for (int i = 0; i + 1 < steps; ++i) {
+                            if (passed[static_cast<size_t>(i)] == 0) {
+                                ++report.rows_missing;
+                                report.values_total += field_count;
+                            }
+                        }
+                        number += static_cast<uint64_t>(steps);
+                        report.values_total += field_count;
+                        record = source->get_item();
+                    } else {
+                        for (int i = 0; i < steps; ++i) {
+                            source->prev();
+                        }
+                        // Missing counts made while looking ahead are made again later.
+                        for (const int kind : passed) {
+                            if (kind == 1) {
+                                --report.rows_missing;
+                                report.values_total -= field_count;
+                            }
+                        }
+                        record = source->get_item();
+                    }
+                }
                 ++report.rows_compared;
                 for (size_t f = 0; f < field_count && f < record->size(); ++f) {
                     if (column_of[f] < 0) {

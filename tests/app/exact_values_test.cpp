@@ -184,6 +184,13 @@ TEST_F(exact_values, binary_memos_arrive_whole_and_verify_finds_a_changed_value)
     ASSERT_EQ(reports[0].columns.size(), 1u);
     EXPECT_EQ(reports[0].columns[0].examples,
               std::vector<std::string>{"record 2: source 'two', destination 'changed'"});
+
+    // A row that never arrived (a record the run rejected) leaves the others paired.
+    sql(u"DELETE FROM PICS WHERE ID = 1");
+    reports = verify_tables(converter());
+    EXPECT_EQ(reports[0].rows_missing, 1u);
+    EXPECT_EQ(reports[0].rows_compared, 1u);
+    EXPECT_EQ(reports[0].values_equal, 2u);
 }
 
 TEST(verify_values, values_compare_with_the_meaning_of_their_type) {
