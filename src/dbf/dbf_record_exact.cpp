@@ -409,7 +409,18 @@ void dbf_decode_exact(const char* bytes, const dbf_field_descriptor& fd, uint32_
             if (julian < julian_day_one) {
                 fail(fd, "the Julian day " + std::to_string(julian) + " is before the year 1");
             }
-            set_moment(julian - julian_unix_epoch, milliseconds, fd, out);
+            // Visual FoxPro keeps whole seconds, computed through a double: a time one
+            // millisecond short of a second (17:13:04.999) is the second it shows (17:13:05).
+            int64_t days = julian - julian_unix_epoch;
+            int64_t ms = milliseconds;
+            if (ms % 1000 == 999) {
+                ++ms;
+                if (ms == 86400000) {
+                    ms = 0;
+                    ++days;
+                }
+            }
+            set_moment(days, ms, fd, out);
             return;
         }
         case 'Q':

@@ -144,9 +144,13 @@ TEST_F(exact_values, dbase7_binary_types_and_visual_foxpro_null_flags) {
 
     // Visual FoxPro: a nullable field, a varchar with its length byte, the flags column hidden.
     dbf_writer fox(dbf_ver::vfp_varchar);
+    // A date-time one millisecond short of a second is the second Visual FoxPro shows.
     fox.field("NAME", 'V', 10).field("QTY", 'N', 4, 0, dbf_vfp_flag::nullable).field("C", 'C', 3);
-    fox.add_record({dbf_cell::text("ab "), dbf_cell::null(), dbf_cell::text("x")});
-    fox.add_record({dbf_cell::text("0123456789"), dbf_cell::integer(5), dbf_cell::text("y")});
+    fox.field("AT", 'T', 8);
+    fox.add_record({dbf_cell::text("ab "), dbf_cell::null(), dbf_cell::text("x"),
+                    dbf_cell::julian(2453846, 61984999)});
+    fox.add_record({dbf_cell::text("0123456789"), dbf_cell::integer(5), dbf_cell::text("y"),
+                    dbf_cell::julian(0, 0)});
     write(fox, "fox.dbf");
 
     run_exact({u"seven", u"fox"});
@@ -154,7 +158,8 @@ TEST_F(exact_values, dbase7_binary_types_and_visual_foxpro_null_flags) {
     EXPECT_EQ(shown_rows(u"SEVEN"),
               (table{{"-5000000", "10", "-199.99", "2013-08-27 19:12:13.000"},
                      {"NULL", "2147483647", ".1", "1970-01-01 00:00:00.000"}}));
-    EXPECT_EQ(shown_rows(u"FOX"), (table{{"ab ", "NULL", "x"}, {"0123456789", "5", "y"}}));
+    EXPECT_EQ(shown_rows(u"FOX"), (table{{"ab ", "NULL", "x", "2006-04-20 17:13:05.000"},
+                                         {"0123456789", "5", "y", "NULL"}}));
 }
 
 TEST_F(exact_values, binary_memos_arrive_whole_and_verify_finds_a_changed_value) {
