@@ -77,6 +77,15 @@ std::string_view trimmed(const char* bytes, uint32_t width) {
     return text;
 }
 
+// ASCII text as the value, in the value's own buffer (no allocation once it has grown).
+void set_ascii(ole_variant& out, std::string_view text) {
+    std::u16string& buffer = out.wstring_buffer();
+    buffer.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        buffer[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+    }
+}
+
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -138,7 +147,7 @@ void decode_decimal(const char* bytes, const dbf_field_descriptor& fd, uint32_t 
         scratch += '.';
         scratch.append(fraction);
     }
-    out.attach_string(scratch);
+    set_ascii(out, scratch);
 }
 
 // A double in the shortest text that reads back as the same double.
@@ -152,7 +161,7 @@ void decode_double(double value, const dbf_field_descriptor& fd, ole_variant& ou
         fail(fd, "the number " + std::string(text) + " is beyond the range of an Oracle NUMBER");
     }
     scratch.assign(text);
-    out.attach_string(scratch);
+    set_ascii(out, scratch);
 }
 
 bool is_leap(int64_t year) {
