@@ -110,7 +110,7 @@ void decode_decimal(const char* bytes, const dbf_field_descriptor& fd, uint32_t 
     while (i < text.size() && is_digit(text[i])) {
         ++i;
     }
-    std::string_view whole = text.substr(int_start, i - int_start);
+    const std::string_view whole = text.substr(int_start, i - int_start);
     std::string_view fraction;
     if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
         const size_t start = ++i;
@@ -119,35 +119,69 @@ void decode_decimal(const char* bytes, const dbf_field_descriptor& fd, uint32_t 
         }
         fraction = text.substr(start, i - start);
     }
-    if (i != text.size() || (whole.empty() && fraction.empty())) {
+    // Some writers put an exponent into wide F fields (1.3945052E+02).
+    long exponent = 0;
+    bool b_exponent_ok = true;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool b_negative_exponent = false;
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+            b_negative_exponent = text[i] == '-';
+            ++i;
+        }
+        const size_t start = i;
+        while (i < text.size() && is_digit(text[i]) && exponent < 1000) {
+            exponent = exponent * 10 + (text[i] - '0');
+            ++i;
+        }
+        b_exponent_ok = i > start;
+        exponent = b_negative_exponent ? -exponent : exponent;
+    }
+    if (i != text.size() || !b_exponent_ok || (whole.empty() && fraction.empty())) {
         fail(fd, "the text " + quoted(text) + " is not a number");
     }
-    while (!whole.empty() && whole.front() == '0') {
-        whole.remove_prefix(1);
+    // The significant digits, and where the point falls among them.
+    scratch.assign(whole);
+    scratch.append(fraction);
+    long point = static_cast<long>(whole.size()) + exponent;
+    size_t lead = 0;
+    while (lead < scratch.size() && scratch[lead] == '0') {
+        ++lead;
     }
-    while (!fraction.empty() && fraction.back() == '0') {
-        fraction.remove_suffix(1);
+    scratch.erase(0, lead);
+    point -= static_cast<long>(lead);
+    while (!scratch.empty() && scratch.back() == '0') {
+        scratch.pop_back();
     }
-    if (static_cast<int>(whole.size() + fraction.size()) > max_number_digits ||
-        static_cast<int>(whole.size()) > ef.precision - ef.scale ||
-        static_cast<int>(fraction.size()) > ef.scale) {
+    if (scratch.empty()) {
+        set_ascii(out, "0");
+        return;
+    }
+    const long size = static_cast<long>(scratch.size());
+    const long integer_digits = point > 0 ? point : 0;
+    const long fraction_digits = size > point ? size - point : 0;
+    if (size > max_number_digits || integer_digits > ef.precision - ef.scale ||
+        fraction_digits > ef.scale) {
         fail(fd, "the number " + quoted(text) + " has more digits than NUMBER(" +
                      std::to_string(ef.precision) + "," + std::to_string(ef.scale) + ") holds");
     }
-    scratch.clear();
-    if (b_negative && !(whole.empty() && fraction.empty())) {
-        scratch += '-';
+    std::u16string& w = out.wstring_buffer();
+    if (b_negative) {
+        w += u'-';
     }
-    if (whole.empty()) {
-        scratch += '0';
-    } else {
-        scratch.append(whole);
+    if (point <= 0) {
+        w += u"0.";
+        w.append(static_cast<size_t>(-point), u'0');
     }
-    if (!fraction.empty()) {
-        scratch += '.';
-        scratch.append(fraction);
+    for (long k = 0; k < size; ++k) {
+        if (k == point && point > 0) {
+            w += u'.';
+        }
+        w += static_cast<char16_t>(scratch[static_cast<size_t>(k)]);
     }
-    set_ascii(out, scratch);
+    if (point > size) {
+        w.append(static_cast<size_t>(point - size), u'0');
+    }
 }
 
 // A double in the shortest text that reads back as the same double.
@@ -247,8 +281,10 @@ VARTYPE dbf_get_vartype_exact(const dbf_field_descriptor& fd, uint8_t version, u
     switch (fd.type) {
         case 'N':
         case 'F': {
+            // As many integer digits as the field has characters, beside its decimals: writers
+            // move the point when a value is too wide for the declared decimals (107.1 in N(5,2)).
             int scale = fd.decimals;
-            int precision = fd.length - (scale > 0 ? 1 : 0);
+            int precision = fd.length + scale;
             if (precision > max_number_digits) {
                 precision = max_number_digits;
             }
