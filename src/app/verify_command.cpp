@@ -190,6 +190,20 @@ bool is_number_vartype(VARTYPE vt) {
            vt != VT_BLOB_OBJECT && vt != VT_EMPTY && vt != VT_NULL;
 }
 
+// A name as Oracle names go: upper case, anything but letters, digits, _, $ and # as _.
+std::u16string oracle_like(const std::u16string& name) {
+    std::u16string out = name;
+    for (char16_t& c : out) {
+        if (c >= u'a' && c <= u'z') {
+            c = static_cast<char16_t>(c - u'a' + u'A');
+        } else if (!((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+                     c == u'$' || c == u'#' || c > 0x7F)) {
+            c = u'_';
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 bool verify_same_value(const ole_variant& source, const ole_variant& destination, bool b_number,
@@ -277,6 +291,20 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
                         b_number[f] = is_number_vartype(field.vartype) ||
                                       is_number_vartype(destination->schema.column(c).vartype);
                         break;
+                    }
+                }
+                if (column_of[f] < 0) {
+                    // The converter's name rules turn characters Oracle names cannot hold into
+                    // underscores.
+                    for (size_t c = 0; c < destination->schema.size(); ++c) {
+                        if (!b_used[c] && oracle_like(field.name) ==
+                                              oracle_like(destination->schema.column(c).name)) {
+                            column_of[f] = static_cast<long>(c);
+                            b_used[c] = true;
+                            b_number[f] = is_number_vartype(field.vartype) ||
+                                          is_number_vartype(destination->schema.column(c).vartype);
+                            break;
+                        }
                     }
                 }
                 if (column_of[f] < 0) {
