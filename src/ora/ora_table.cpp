@@ -127,7 +127,10 @@ std::u16string ora_table::get_safe_select_query(uint32_t& column_count) {
         const std::u16string& column = text_of(*row, 0);
         const std::u16string& type = text_of(*row, 1);
         TK_TRACEW(u"GOT field '%s' with type '%s'", column.c_str(), type.c_str());
-        if (native.find(type) != native.end()) {
+        // Exact values write date-times with milliseconds into TIMESTAMP(3) columns and read
+        // them back.
+        const bool b_exact_type = database_.values == udb_values::exact && type == u"TIMESTAMP(3)";
+        if (b_exact_type || native.find(type) != native.end()) {
             TK_TRACEW(u"Type '%s' is found in native types", type.c_str());
             if (!kept.empty()) {
                 kept += u',';

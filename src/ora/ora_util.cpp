@@ -583,14 +583,14 @@ std::u16string make_ora_def_val(const t_ftd* ftd) {
 
 const std::map<std::u16string, uint32_t>& ora_native_types() {
     static const std::map<std::u16string, uint32_t> types = {
-        {u"VARCHAR", SQLT_VCS}, {u"VARCHAR2", SQLT_VCS},     {u"NVARCHAR2", SQLT_VCS},
-        {u"NUMBER", SQLT_NUM},  {u"FLOAT", SQLT_NUM},        {u"LONG", 3},
-        {u"DATE", SQLT_DATE},   {u"BINARY_FLOAT", SQLT_NUM}, {u"BINARY_DOUBLE", SQLT_NUM},
-        {u"TIMESTAMP", 185},    {u"TIMESTAMP(6)", 185},      {u"TIMESTAMP(3)", 185},
-        {u"RAW", SQLT_BIN},     {u"LONG RAW", SQLT_BLOB},    {u"ROWID", SQLT_BIN},
-        {u"UROWID", SQLT_BIN},  {u"CHAR", SQLT_CHR},         {u"BYTE", SQLT_BIN},
-        {u"NCHAR", SQLT_VCS},   {u"CLOB", SQLT_CLOB},        {u"NCLOB", SQLT_CLOB},
-        {u"BLOB", SQLT_BLOB},   {u"BFILE", SQLT_BLOB},
+        {u"VARCHAR", SQLT_VCS},   {u"VARCHAR2", SQLT_VCS},     {u"NVARCHAR2", SQLT_VCS},
+        {u"NUMBER", SQLT_NUM},    {u"FLOAT", SQLT_NUM},        {u"LONG", 3},
+        {u"DATE", SQLT_DATE},     {u"BINARY_FLOAT", SQLT_NUM}, {u"BINARY_DOUBLE", SQLT_NUM},
+        {u"TIMESTAMP", 185},      {u"TIMESTAMP(6)", 185},      {u"RAW", SQLT_BIN},
+        {u"LONG RAW", SQLT_BLOB}, {u"ROWID", SQLT_BIN},        {u"UROWID", SQLT_BIN},
+        {u"CHAR", SQLT_CHR},      {u"BYTE", SQLT_BIN},         {u"NCHAR", SQLT_VCS},
+        {u"CLOB", SQLT_CLOB},     {u"NCLOB", SQLT_CLOB},       {u"BLOB", SQLT_BLOB},
+        {u"BFILE", SQLT_BLOB},
     };
     return types;
 }
