@@ -248,6 +248,8 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
         throw tk_exception("There is no connection to an Oracle server.", 1);
     }
     ora_database& destination_db = *converter.ora_base;
+    // Every column an exact run can write is read back, whichever setting loaded it.
+    destination_db.values = udb_values::exact;
     destination_db.get_tables();
     dbf_database source_db(converter.src, 1, static_cast<uint8_t>(converter.code_page & 0xFF));
     source_db.values = udb_values::exact;
