@@ -285,6 +285,12 @@ VARTYPE dbf_get_vartype_exact(const dbf_field_descriptor& fd, uint8_t version, u
             // move the point when a value is too wide for the declared decimals (107.1 in N(5,2)).
             int scale = fd.decimals;
             int precision = fd.length + scale;
+            if (fd.type == 'F') {
+                // A floating field's decimal count does not bind its texts: writers put an
+                // exponent with more digits (1.6105275E+02 in F(13,3)).
+                scale = fd.length > scale ? fd.length : scale;
+                precision = max_number_digits;
+            }
             if (precision > max_number_digits) {
                 precision = max_number_digits;
             }
