@@ -5,10 +5,17 @@
 #include <QSvgRenderer>
 #include <QtMath>
 
+// The pictures are compiled into the library; a static library has to register them itself.
+static void register_art() {
+    Q_INIT_RESOURCE(art);
+}
+
 namespace {
 
 // An SVG of the resources drawn at `size` logical pixels, sharp on a scaled screen.
 QPixmap render(const QString& resource, QSize size) {
+    static const bool b_registered = (register_art(), true);
+    (void)b_registered;
     QSvgRenderer renderer(resource);
     const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
     QPixmap pixmap(size * ratio);

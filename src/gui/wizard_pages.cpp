@@ -539,12 +539,20 @@ bool brixel_sel_tables_page::validatePage() {
         !shell().question("There are no tables selected. Continue anyway?")) {
         return false;
     }
+    store();
+    return true;
+}
+
+void brixel_sel_tables_page::cleanupPage() {
+    store();
+}
+
+void brixel_sel_tables_page::store() {
     std::vector<std::u16string> selection;
     for (int i = 0; i < selected_->count(); ++i) {
         selection.push_back(ws(selected_->item(i)->text()));
     }
     converter().selected_tables = std::move(selection);
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -105,8 +105,10 @@ class brixel_sel_tables_page : public wizard_page {
     explicit brixel_sel_tables_page(wizard_shell& shell);
     void initializePage() override;
     bool validatePage() override;
+    void cleanupPage() override;
 
   private:
+    void store();
     void move(QListWidget* from, QListWidget* to, bool b_all);
     void on_add_query();
     void on_edit_query();
