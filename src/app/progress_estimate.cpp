@@ -10,7 +10,6 @@ namespace {
 // Less than this is too little to measure a rate or to extrapolate from.
 constexpr std::chrono::seconds min_rate_time{1};
 constexpr std::chrono::seconds min_estimate_time{2};
-constexpr double min_estimate_share = 0.01;
 
 }  // namespace
 
@@ -60,16 +59,31 @@ progress_view progress_estimate::update(const progress_snapshot& s, clock::time_
         view.rate = std::to_string(done * 1000 / static_cast<uint64_t>(ms)) + " records/s";
     }
 
-    double share = static_cast<double>(s.tables_done);
-    if (s.total_records != 0) {
-        share += static_cast<double>(std::min(s.current_record, s.total_records)) / s.total_records;
+    if (s.table != rate_table_ || s.tables_done != rate_tables_done_ ||
+        s.current_record < table_start_record_) {
+        rate_table_ = s.table;
+        rate_tables_done_ = s.tables_done;
+        table_start_ = now;
+        table_start_record_ = s.current_record;
     }
-    share /= s.total_tables;
-    if (elapsed >= min_estimate_time && share >= min_estimate_share && share < 1.0) {
-        const double left = static_cast<double>(ms) * (1.0 - share) / share / 1000.0;
-        view.remaining = "About " +
-                         format_duration(std::chrono::seconds(static_cast<long long>(left + 0.5))) +
-                         " left";
+    const auto in_table = std::chrono::duration_cast<std::chrono::milliseconds>(now - table_start_);
+    const uint32_t table_done = s.current_record - table_start_record_;
+    if (in_table >= min_estimate_time && table_done != 0 && s.total_records >= s.current_record) {
+        const double ms_per_record = static_cast<double>(in_table.count()) / table_done;
+        double left_ms = ms_per_record * (s.total_records - s.current_record);
+        const uint32_t after = s.total_tables - std::min(s.total_tables, s.tables_done + 1);
+        if (after != 0 && s.tables_done != 0) {
+            const auto before =
+                std::chrono::duration_cast<std::chrono::milliseconds>(table_start_ - start_);
+            left_ms += static_cast<double>(before.count()) / s.tables_done * after;
+        } else if (after != 0) {
+            // No table done yet: the others are taken to be like this one.
+            left_ms += ms_per_record * s.total_records * after;
+        }
+        view.remaining =
+            "About " +
+            format_duration(std::chrono::seconds(static_cast<long long>(left_ms / 1000.0 + 0.5))) +
+            " left";
     }
     return view;
 }

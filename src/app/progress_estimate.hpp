@@ -19,7 +19,7 @@ struct progress_view {
     std::string records;    // "Record 50 of 200", or empty
     std::string rate;       // "1530 records/s", or empty until a second has passed
     std::string elapsed;    // "Elapsed 0:42"
-    std::string remaining;  // "About 1:10 left", or empty while there is too little to go by
+    std::string remaining;  // "About 1:10 left", or empty until the current table has a pace
 };
 
 class progress_estimate {
@@ -37,4 +37,10 @@ class progress_estimate {
     uint64_t records_before_ = 0;
     uint32_t counted_table_ = 0;
     uint32_t last_total_ = 0;
+    // Where the current table was first seen, for its own rate: tables differ in size, so the
+    // time left comes from the current table's pace plus the average time of a table done.
+    std::u16string rate_table_;
+    uint32_t rate_tables_done_ = 0;
+    clock::time_point table_start_{};
+    uint32_t table_start_record_ = 0;
 };

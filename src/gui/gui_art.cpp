@@ -41,15 +41,11 @@ QIcon application_icon() {
 }
 
 QPixmap watermark() {
-    return render(":/art/watermark.svg", QSize(164, 314));
+    return render(":/art/watermark.svg", QSize(164, 420));
 }
 
 QPixmap header_logo() {
     return render(":/art/header.svg", QSize(64, 64));
-}
-
-QPixmap header_banner() {
-    return QPixmap();
 }
 
 QPixmap animation_frame(int index) {

@@ -12,7 +12,6 @@ namespace gui_art {
 QIcon application_icon();
 QPixmap watermark();
 QPixmap header_logo();
-QPixmap header_banner();
 // Frame i of 8: a ring of eight blocks with the i-th one lit and the two before it fading.
 QPixmap animation_frame(int index);
 constexpr int animation_frames = 8;

@@ -24,6 +24,7 @@
 #include "app/table_mapping_editor.hpp"
 #include "app/wizard_rules.hpp"
 #include "dbf/dbf_codepage.hpp"
+#include "gui/gui_art.hpp"
 #include "gui/wizard_dialogs.hpp"
 #include "gui/wizard_shell.hpp"
 #include "tk/error_handler.hpp"
@@ -110,6 +111,7 @@ brixel_converter& wizard_page::converter() const {
 
 welcome_page::welcome_page(wizard_shell& shell) : wizard_page(shell, 1018) {
     setObjectName("welcome_page");
+    setPixmap(QWizard::WatermarkPixmap, gui_art::watermark());
     auto* load = new QPushButton("&Load Settings...", this);
     load->setObjectName("load_settings");
     connect(load, &QPushButton::clicked, this, &welcome_page::on_load);
@@ -667,6 +669,7 @@ void progress_page::on_stop() {
 
 gui_finish_page::gui_finish_page(wizard_shell& shell) : wizard_page(shell, -1) {
     setObjectName("gui_finish_page");
+    setPixmap(QWizard::WatermarkPixmap, gui_art::watermark());
     message_ = wrapped("", this);
     message_->setObjectName("message");
     errors_ = new QPlainTextEdit(this);

@@ -19,9 +19,9 @@ wizard_shell::wizard_shell(const QString& title, QWidget* parent) : QWizard(pare
     setOption(QWizard::HaveHelpButton, true);
     setOption(QWizard::NoCancelButtonOnLastPage, true);
     setOption(QWizard::NoBackButtonOnLastPage, true);
-    setPixmap(QWizard::WatermarkPixmap, gui_art::watermark());
+    // The watermark belongs to the welcome and final pages only.
     setPixmap(QWizard::LogoPixmap, gui_art::header_logo());
-    setPixmap(QWizard::BannerPixmap, gui_art::header_banner());
+    setMinimumSize(640, 470);
     // The tables page starts the run: its button still reads Next.
     setButtonText(QWizard::CommitButton, buttonText(QWizard::NextButton));
     connect(this, &QWizard::helpRequested, this, &wizard_shell::on_help);

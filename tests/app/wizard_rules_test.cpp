@@ -126,12 +126,15 @@ TEST(progress_estimate, rate_and_time_left) {
     s.table = u"b";
     s.tables_done = 1;
     s.current_record = 50;
-    const progress_view view = estimate.update(s, start + std::chrono::seconds(15));
+    EXPECT_EQ(estimate.update(s, start + std::chrono::seconds(15)).remaining, "");
+    // The time left follows the current table's own pace: 25 records in 5 s, 25 to go.
+    s.current_record = 75;
+    const progress_view view = estimate.update(s, start + std::chrono::seconds(20));
     EXPECT_EQ(view.position, "Table 2 of 2");
-    EXPECT_EQ(view.records, "Record 50 of 100");
-    EXPECT_EQ(view.rate, "10 records/s");
-    EXPECT_EQ(view.elapsed, "Elapsed 0:15");
-    EXPECT_EQ(view.remaining, "About 0:05 left");  // three quarters done in 15 s
+    EXPECT_EQ(view.records, "Record 75 of 100");
+    EXPECT_EQ(view.rate, "8 records/s");
+    EXPECT_EQ(view.elapsed, "Elapsed 0:20");
+    EXPECT_EQ(view.remaining, "About 0:05 left");
 }
 
 // Rows the user leaves as they were get no mapping, so their values are not converted; a renamed
