@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     }
 
     shell.next();
-    settle(2500);
+    settle(4500);
     save(&shell, "6-progress");
     for (int i = 0; i < 600 && shell.currentId() != wizard_shell::final_id; ++i) {
         settle(100);
