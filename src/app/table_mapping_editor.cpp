@@ -85,6 +85,7 @@ t_table_mapping load_table_mapping(brixel_converter& converter, const std::u16st
             row.default_value = field->default_value;
             row.b_converted = field->status != udb_field_mutator::status_deleted;
             row.b_mapped = true;
+            row.b_kind_kept = field->vartype == udb_field_mutator::keep_vartype;
         }
         int32_t first = 0;
         int32_t second = 0;
@@ -102,6 +103,7 @@ t_table_mapping load_table_mapping(brixel_converter& converter, const std::u16st
             row.available_types.insert(row.available_types.begin(), row.base_type);
         }
         row.loaded = row.state(converter);
+        row.loaded_type = row.type_text(converter);
         out.rows.push_back(std::move(row));
     }
     return out;
@@ -142,7 +144,11 @@ void store_table_mapping(brixel_converter& converter, const t_table_mapping& map
         description.precision = row.precision;
         description.scale = row.scale;
         table.update_field(row.source_name, row.name, description);
-        table.find_field(row.source_name)->status =
+        udb_field_mutator& field = *table.find_field(row.source_name);
+        if (row.b_kind_kept && description.type == row.loaded_type) {
+            field.vartype = udb_field_mutator::keep_vartype;
+        }
+        field.status =
             row.b_converted ? udb_field_mutator::status_changed : udb_field_mutator::status_deleted;
     }
 }

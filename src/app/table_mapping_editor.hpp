@@ -30,6 +30,10 @@ struct t_mapping_row {
     // mapping that the user left as it was gets none, so its values travel unconverted.
     bool b_mapped = false;
     std::u16string loaded;
+    // The type when loaded, and whether values then kept their own kind: a column renamed or
+    // given a default but left at that type keeps its values exactly as they are read.
+    std::u16string loaded_type;
+    bool b_kind_kept = true;
     std::u16string state(const brixel_converter& converter) const;
 };
 

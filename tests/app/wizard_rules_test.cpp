@@ -141,7 +141,9 @@ TEST(progress_estimate, rate_and_time_left) {
 // column and one left out do.
 TEST_F(converter_run_test, table_mapping_rows) {
     dbf_writer table(dbf_ver::dbase3);
-    table.field("NAME", 'C', 20).field("PRICE", 'N', 10, 2).field("NOTE", 'C', 5);
+    table.field("NAME", 'C', 20).field("PRICE", 'N', 18, 2).field("NOTE", 'C', 5);
+    table.add_record(
+        {dbf_cell::text("pen"), dbf_cell::right("98765432101234.57"), dbf_cell::text("x")});
     write(table, "goods.dbf");
     brixel_converter& c = converter();
     t_table_mapping mapping = load_table_mapping(c, u"goods");
@@ -154,11 +156,13 @@ TEST_F(converter_run_test, table_mapping_rows) {
     EXPECT_EQ(c.find_table_mutator(u"goods"), nullptr);
 
     mapping.rows[0].name = u"TITLE";
+    mapping.rows[1].default_value = u"0";
     mapping.rows[2].b_converted = false;
     store_table_mapping(c, mapping);
     const udb_table_mutator* mutator = c.find_table_mutator(u"goods");
     ASSERT_NE(mutator, nullptr);
-    EXPECT_EQ(mutator->find_field(u"PRICE"), nullptr);
+    // A default alone does not send the prices through another kind of number.
+    EXPECT_EQ(mutator->find_field(u"PRICE")->vartype, udb_field_mutator::keep_vartype);
     EXPECT_EQ(mutator->find_field(u"NAME")->new_name, u"TITLE");
     EXPECT_EQ(mutator->find_field(u"NOTE")->status, udb_field_mutator::status_deleted);
     // Loaded again, the dialog shows the mapping.
@@ -167,4 +171,11 @@ TEST_F(converter_run_test, table_mapping_rows) {
     EXPECT_FALSE(again.rows[2].b_converted);
     mapping.rows[0].name = u" ";
     EXPECT_STREQ(check_table_mapping(mapping), "Name cannot be empty. Try again.");
+
+    run({u"goods"});
+    const auto loaded = rows(u"GOODS");
+    ASSERT_EQ(loaded.size(), 1u);
+    ASSERT_EQ(loaded[0].size(), 2u);  // NOTE left out
+    EXPECT_EQ(loaded[0][0].to_string(), "pen");
+    EXPECT_EQ(loaded[0][1].to_string(), "98765432101234.57");
 }
