@@ -56,9 +56,9 @@ const std::map<std::string, flag_member, std::less<>>& flag_options() {
 }
 
 // Options with a value that is not kept as text.
-const char* const valued_options[] = {"--tables",   "--existing",  "--uppercase",
-                                      "--encoding", "--log-level", "--on-error",
-                                      "--max-errors", "--connect", "--values"};
+const char* const valued_options[] = {"--tables",     "--existing",  "--uppercase",
+                                      "--encoding",   "--log-level", "--on-error",
+                                      "--max-errors", "--connect",   "--values"};
 
 bool is_valued(std::string_view name) {
     if (text_options().count(name) != 0) {
