@@ -121,7 +121,10 @@ DateTime current_date_time() {
     return d;
 }
 
-DateTime to_date(std::string_view text, std::string_view format) {
+namespace {
+
+// TO_DATE and TO_TIMESTAMP share one reader; only TO_TIMESTAMP knows the fraction elements.
+DateTime parse_date_time(std::string_view text, std::string_view format, bool timestamp) {
     std::string fmt = upper_ascii(format);
     DateTime now = current_date_time();
     // Missing parts: first day of the current month of the current year, midnight.
@@ -253,6 +256,30 @@ DateTime to_date(std::string_view text, std::string_view format) {
             if (d.second > 59) {
                 throw ora(1852);
             }
+        } else if (timestamp && starts("FF")) {
+            // FF reads up to nine digits, FF1..FF9 up to that many; fewer digits are tenths,
+            // hundredths and so on, as written.
+            f += 2;
+            int max_digits = 9;
+            if (f < fmt.size() && fmt[f] >= '1' && fmt[f] <= '9') {
+                max_digits = fmt[f] - '0';
+                ++f;
+            }
+            size_t before = p.pos;
+            int v = p.number(max_digits);
+            for (size_t n = p.pos - before; n < 9; ++n) {
+                v *= 10;
+            }
+            d.nanos = v;
+        } else if (timestamp && c == 'X') {
+            // The radix character: '.' under FX, any separator otherwise.
+            ++f;
+            if (p.fx) {
+                if (p.at_end() || text[p.pos] != '.') {
+                    throw ora(1861);
+                }
+                ++p.pos;
+            }
         } else if (starts("AM") || starts("PM")) {
             f += 2;
             std::string m = upper_ascii(text.substr(p.pos, 2));
@@ -282,6 +309,54 @@ DateTime to_date(std::string_view text, std::string_view format) {
     if (d.day > days_in_month(d.year, d.month)) {
         throw ora(1847);
     }
+    return d;
+}
+
+}  // namespace
+
+DateTime to_date(std::string_view text, std::string_view format) {
+    return parse_date_time(text, format, false);
+}
+
+DateTime to_timestamp(std::string_view text, std::string_view format) {
+    return parse_date_time(text, format, true);
+}
+
+DateTime round_fraction(DateTime d, int digits) {
+    if (digits >= 9) {
+        return d;
+    }
+    int unit = 1;
+    for (int i = digits; i < 9; ++i) {
+        unit *= 10;
+    }
+    d.nanos = (d.nanos + unit / 2) / unit * unit;
+    if (d.nanos < 1000000000) {
+        return d;
+    }
+    // The rounding reached the next second: carry it as far as it goes.
+    d.nanos = 0;
+    if (++d.second < 60) {
+        return d;
+    }
+    d.second = 0;
+    if (++d.minute < 60) {
+        return d;
+    }
+    d.minute = 0;
+    if (++d.hour < 24) {
+        return d;
+    }
+    d.hour = 0;
+    if (++d.day <= days_in_month(d.year, d.month)) {
+        return d;
+    }
+    d.day = 1;
+    if (++d.month <= 12) {
+        return d;
+    }
+    d.month = 1;
+    ++d.year;
     return d;
 }
 

@@ -1,4 +1,4 @@
-// DATE and TIMESTAMP values, and TO_DATE with Oracle's format models.
+// DATE and TIMESTAMP values, and TO_DATE / TO_TIMESTAMP with Oracle's format models.
 #pragma once
 
 #include <string>
@@ -25,6 +25,10 @@ struct DateTime {
 int days_in_month(int year, int month);
 // TO_DATE(text, format); throws OraError for input that does not match the format.
 DateTime to_date(std::string_view text, std::string_view format);
+// TO_TIMESTAMP(text, format): TO_DATE's models plus FF, FF1..FF9 and X (the radix character).
+DateTime to_timestamp(std::string_view text, std::string_view format);
+// The value with its fraction rounded to `digits` places, as a TIMESTAMP(digits) column keeps it.
+DateTime round_fraction(DateTime d, int digits);
 // Implicit conversion of text to DATE, with the session's default format.
 DateTime text_to_date(std::string_view text);
 DateTime current_date_time();

@@ -188,6 +188,21 @@ Value Evaluator::function(const Expr& e, const RowPosition* at) {
         }
         return Value::of_date(to_date(to_text(a), fmt));
     }
+    if (f == "TO_TIMESTAMP") {
+        // Without a format, the session's NLS_TIMESTAMP_FORMAT.
+        std::string fmt = "DD-MON-RR HH.MI.SSXFF AM";
+        if (e.args.size() > 1) {
+            Value fv = eval(*e.args[1], at);
+            if (fv.is_null()) {
+                return Value::null();
+            }
+            fmt = to_text(fv);
+        }
+        if (a.kind == Value::Kind::Date) {
+            return Value::of_date(a.date, true);
+        }
+        return Value::of_date(to_timestamp(to_text(a), fmt), true);
+    }
     if (f == "HEXTORAW") {
         if (a.kind == Value::Kind::Raw) {
             return a;
@@ -299,6 +314,9 @@ ResultColumn Evaluator::type_of(const Expr& e) {
         case ExprKind::Func:
             if (e.text == "TO_DATE" || e.text == "SYSDATE") {
                 rc.type.kind = TypeKind::Date;
+            } else if (e.text == "TO_TIMESTAMP") {
+                rc.type.kind = TypeKind::Timestamp;
+                rc.type.precision = 9;
             } else if (e.text == "HEXTORAW") {
                 rc.type.kind = TypeKind::Raw;
                 rc.type.length = kMaxRawBytes;

@@ -41,7 +41,7 @@ const char* default_class(const Expr& e) {
         case ExprKind::String:
             return "CHAR";
         case ExprKind::Func:
-            if (e.text == "TO_DATE" || e.text == "SYSDATE")
+            if (e.text == "TO_DATE" || e.text == "TO_TIMESTAMP" || e.text == "SYSDATE")
                 return "DATE";
             if (e.text == "EMPTY_CLOB")
                 return "CLOB";

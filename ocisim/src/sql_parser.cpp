@@ -992,7 +992,7 @@ class Parser {
         expect_op(")");
         size_t want_min = 0;
         size_t want_max = 0;
-        if (name == "TO_DATE") {
+        if (name == "TO_DATE" || name == "TO_TIMESTAMP") {
             want_min = 1;
             want_max = 2;
         } else if (name == "HEXTORAW" || name == "UPPER" || name == "LOWER" || name == "LENGTH") {

@@ -387,6 +387,8 @@ Stored to_storage(const Value& v, const TableDef& t, const ColumnDef& c,
             DateTime dt = to_date_value(v);
             if (ty.kind == TypeKind::Date) {
                 dt.nanos = 0;
+            } else {
+                dt = round_fraction(dt, ty.precision == kNoPrecision ? 6 : ty.precision);
             }
             return text_stored(dt.to_storage(ty.kind == TypeKind::Timestamp));
         }

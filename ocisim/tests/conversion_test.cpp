@@ -102,6 +102,40 @@ TEST_F(Conversion, DateFormatElements) {
     }
 }
 
+TEST_F(Conversion, TimestampFormatElements) {
+    // Through a TIMESTAMP(3) column: the fraction is read as written and rounded to three places.
+    struct Case {
+        const char* input;
+        const char* format;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"2026-12-05 12:34:56.789", "YYYY-MM-DD HH24:MI:SS.FF3", "2026-12-05 12:34:56.789"},
+        {"2026-12-05 12:34:56.7", "YYYY-MM-DD HH24:MI:SS.FF", "2026-12-05 12:34:56.700"},
+        {"2026-12-05 12:34:56.078", "YYYY-MM-DD HH24:MI:SS.FF", "2026-12-05 12:34:56.078"},
+        {"2026-12-31 23:59:59.9996", "YYYY-MM-DD HH24:MI:SS.FF", "2027-01-01 00:00:00.000"},
+        {"20261205 123456,5", "YYYYMMDD HH24MISSXFF1", "2026-12-05 12:34:56.500"},
+        {"2026-12-05 12:34:56.7891", "YYYY-MM-DD HH24:MI:SS.FF3",
+         "ORA-01830: date format picture ends before converting entire input string"},
+        {"2026-13-05 12:34:56.789", "YYYY-MM-DD HH24:MI:SS.FF3", "ORA-01843: not a valid month"},
+        {"2026-02-30 12:34:56.789", "YYYY-MM-DD HH24:MI:SS.FF3",
+         "ORA-01847: day of month must be between 1 and last day of month"},
+        {"2026-12-05 12:34:56,789", "FXYYYY-MM-DD HH24:MI:SS.FF3",
+         "ORA-01861: literal does not match format string"},
+        {"2026-12-05 12:34:56.x", "YYYY-MM-DD HH24:MI:SS.FF3",
+         "ORA-01858: a non-numeric character was found where a numeric was expected"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(through("TIMESTAMP(3)",
+                          std::string("TO_TIMESTAMP('") + c.input + "', '" + c.format + "')"),
+                  c.want)
+            << c.input << " / " << c.format;
+    }
+    // A date format knows no fraction.
+    EXPECT_EQ(fails("SELECT TO_DATE('12.5', 'SS.FF') FROM DUAL"),
+              "ORA-01821: date format not recognized");
+}
+
 TEST_F(Conversion, ClientTypesInBindsAndDefines) {
     ok("CREATE TABLE \"K\" (\"N\" NUMBER, \"D\" DATE, \"R\" RAW(4), \"L\" LONG, \"S\" "
        "VARCHAR2(10))");

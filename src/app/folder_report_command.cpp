@@ -152,6 +152,19 @@ bool inspect_table(dbf_database& db, const std::u16string& table, std::optional<
             << hex_byte(h.language_driver_id) << ")";
     } else {
         out << codepage_text(h.language_driver_id);
+        // Exact values look further than the header's byte (a .cpg file, a dBASE 7 driver
+        // name): the reader opened that way says where the table's code page comes from.
+        const udb_values was = db.values;
+        db.values = udb_values::exact;
+        try {
+            const auto exact = db.get_table(table, 1);
+            if (const auto* ers = dynamic_cast<const dbf_recordset*>(exact.get())) {
+                out << ", code page source: " << ers->codepage_reason();
+            }
+        } catch (const tk_exception&) {
+            // Already opened once above; a second failure only loses the source.
+        }
+        db.values = was;
     }
     out << ", " << memo_state(*rs) << '\n';
     print_fields(*rs, out);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -42,7 +43,7 @@ TEST_F(inspect_test, layout_code_page_memo_and_fields_with_their_oracle_types) {
     ASSERT_EQ(inspect({}), inspect_ok) << err.str();
     EXPECT_EQ(out.str(),
               "people: FoxPro 2.x with memo (0xF5), 2 records, code page 0x65 Russian MS-DOS "
-              "(866), memo file present (people.fpt)\n"
+              "(866), code page source: language driver 0x65, memo file present (people.fpt)\n"
               "  field  type  size  dec  oracle type\n"
               "  NAME   C       20       NVARCHAR2(20)\n"
               "  PRICE  N       10    2  NUMBER(12,2)\n"
@@ -57,6 +58,12 @@ TEST_F(inspect_test, layout_code_page_memo_and_fields_with_their_oracle_types) {
     EXPECT_NE(out.str().find("code page 0xC8 Eastern European Windows (1250) by choice (the file "
                              "says 0x65)"),
               std::string::npos)
+        << out.str();
+
+    // A .cpg file beside the table outranks the header's byte.
+    std::ofstream(folder.file("people.cpg")) << "CP1251\r\n";
+    ASSERT_EQ(inspect({}), inspect_ok);
+    EXPECT_NE(out.str().find("code page source: .cpg file 'CP1251'"), std::string::npos)
         << out.str();
 }
 
