@@ -155,6 +155,8 @@ TEST_F(exact_values, dbase7_binary_types_and_visual_foxpro_null_flags) {
                     dbf_cell::julian(2453846, 61984999)});
     fox.add_record({dbf_cell::text("0123456789"), dbf_cell::integer(5), dbf_cell::text("y"),
                     dbf_cell::julian(0, 0)});
+    fox.add_record({dbf_cell::text("ms"), dbf_cell::integer(6), dbf_cell::text("z"),
+                    dbf_cell::julian(2453846, 45296789)});
     write(fox, "fox.dbf");
 
     run_exact({u"seven", u"fox"});
@@ -163,7 +165,12 @@ TEST_F(exact_values, dbase7_binary_types_and_visual_foxpro_null_flags) {
               (table{{"-5000000", "10", "-199.99", "2013-08-27 19:12:13.000"},
                      {"NULL", "2147483647", ".1", "1970-01-01 00:00:00.000"}}));
     EXPECT_EQ(shown_rows(u"FOX"), (table{{"ab ", "NULL", "x", "2006-04-20 17:13:05.000"},
-                                         {"0123456789", "5", "y", "NULL"}}));
+                                         {"0123456789", "5", "y", "NULL"},
+                                         {"ms", "6", "z", "2006-04-20 12:34:56.789"}}));
+    // Real milliseconds travel whole, and reading them back finds them equal.
+    for (const auto& report : verify_tables(converter())) {
+        EXPECT_TRUE(report.equal()) << format_verify_report({report});
+    }
 }
 
 TEST_F(exact_values, binary_memos_arrive_whole_and_verify_finds_a_changed_value) {
