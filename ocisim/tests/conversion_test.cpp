@@ -126,10 +126,16 @@ TEST_F(Conversion, TimestampFormatElements) {
          "ORA-01858: a non-numeric character was found where a numeric was expected"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(through("TIMESTAMP(3)",
-                          std::string("TO_TIMESTAMP('") + c.input + "', '" + c.format + "')"),
-                  c.want)
-            << c.input << " / " << c.format;
+        std::string got = through(
+            "TIMESTAMP(3)", std::string("TO_TIMESTAMP('") + c.input + "', '" + c.format + "')");
+        // Stored: compare with the expected instant to the nanosecond.
+        if (got.rfind("ORA-", 0) != 0) {
+            got = db().one(std::string("SELECT COUNT(*) FROM \"C\" WHERE \"V\" = TO_TIMESTAMP('") +
+                           c.want + "', 'YYYY-MM-DD HH24:MI:SS.FF')") == "1"
+                      ? c.want
+                      : "stored otherwise";
+        }
+        EXPECT_EQ(got, c.want) << c.input << " / " << c.format;
     }
     // A date format knows no fraction.
     EXPECT_EQ(fails("SELECT TO_DATE('12.5', 'SS.FF') FROM DUAL"),
