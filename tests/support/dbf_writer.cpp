@@ -623,7 +623,8 @@ void dbf_writer::encode_record(const std::vector<dbf_cell>& cells, char flag, me
         switch (c.what) {
             case dbf_cell::kind::blank:
             case dbf_cell::kind::null:
-                if (is_binary_letter(f.type, vfp) || (width == 4 && f.type == 'M')) {
+                if (is_binary_letter(f.type, vfp) ||
+                    (width == 4 && std::strchr("MWGPQ", f.type) != nullptr)) {
                     std::memset(dst, 0, width);
                 } else {
                     std::memset(dst, ' ', width);
