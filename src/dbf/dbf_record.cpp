@@ -33,19 +33,6 @@ bool is_ascii(std::string_view text) {
     return true;
 }
 
-// The calendar date of a day count from 1970-01-01 (proleptic Gregorian).
-void civil_from_days(int64_t z, int64_t& year, unsigned& month, unsigned& day) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
 // A Visual FoxPro date-time: Julian day number and milliseconds since midnight.
 void decode_datetime(const char* bytes, ole_variant& out) {
     TK_TRACE("Processing as DATETIME");
@@ -65,7 +52,7 @@ void decode_datetime(const char* bytes, ole_variant& out) {
     int64_t year = 0;
     unsigned month = 0;
     unsigned day = 0;
-    civil_from_days(days, year, month, day);
+    dbf_civil_from_days(days, year, month, day);
     const auto hour = static_cast<int>(seconds / 3600);
     const auto minute = static_cast<int>((seconds % 3600) / 60);
     const auto second = static_cast<int>(seconds % 60);
@@ -88,6 +75,18 @@ void decode_datetime(const char* bytes, ole_variant& out) {
 }
 
 }  // namespace
+
+void dbf_civil_from_days(int64_t z, int64_t& year, unsigned& month, unsigned& day) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = doy - (153 * mp + 2) / 5 + 1;
+    month = mp < 10 ? mp + 3 : mp - 9;
+    year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
+}
 
 uint32_t dbf_get_size_2(const dbf_field_descriptor& fd) {
     switch (fd.type) {

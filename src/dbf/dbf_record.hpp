@@ -40,6 +40,9 @@ struct dbf_exact_field {
     bool b_level7 = false;
 };
 
+// The calendar date of a day count from 1970-01-01 (proleptic Gregorian).
+void dbf_civil_from_days(int64_t z, int64_t& year, unsigned& month, unsigned& day);
+
 // True for Visual FoxPro version bytes (0x30, 0x31, 0x32).
 bool dbf_is_vfp(uint8_t version) noexcept;
 // Exact values: true for a field whose value lives in the memo file (M, G, P, W, and B outside

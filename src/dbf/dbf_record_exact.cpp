@@ -207,25 +207,13 @@ int days_in_month(int64_t year, unsigned month) {
     return month == 2 && is_leap(year) ? 29 : days[month - 1];
 }
 
-void civil_from_days(int64_t z, int64_t& year, unsigned& month, unsigned& day) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
 // A point in time from days since 1970-01-01 and milliseconds of that day.
 void set_moment(int64_t days, int64_t milliseconds, const dbf_field_descriptor& fd,
                 ole_variant& out) {
     int64_t year = 0;
     unsigned month = 0;
     unsigned day = 0;
-    civil_from_days(days, year, month, day);
+    dbf_civil_from_days(days, year, month, day);
     if (year < 1 || year > 9999 || milliseconds < 0 || milliseconds >= 86400000) {
         fail(fd, "the date-time of day " + std::to_string(days) + " and millisecond " +
                      std::to_string(milliseconds) + " is no date Oracle holds");

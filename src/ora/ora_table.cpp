@@ -35,43 +35,6 @@ bool is_catalogue_blank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
-// A plain decimal number: sign, digits with at most one point, optional exponent.
-bool is_number_text(std::u16string_view text) {
-    size_t i = 0;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        ++i;
-    }
-    size_t digits = 0;
-    bool b_point = false;
-    for (; i < text.size(); ++i) {
-        if (text[i] >= u'0' && text[i] <= u'9') {
-            ++digits;
-        } else if (text[i] == u'.' && !b_point) {
-            b_point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) {
-        return false;
-    }
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-            ++i;
-        }
-        size_t exponent_digits = 0;
-        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-            ++i;
-            ++exponent_digits;
-        }
-        if (exponent_digits == 0) {
-            return false;
-        }
-    }
-    return i == text.size();
-}
-
 }  // namespace
 
 ora_table::ora_table(ora_database& database, std::u16string table_name, uint32_t open_mode)

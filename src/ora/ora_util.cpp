@@ -176,7 +176,36 @@ double read_double(std::string_view text) {
     return b_negative ? -value : value;
 }
 
-// A plain decimal number: sign, digits with at most one point, optional exponent.
+std::string hex_of(std::string_view bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        out += digits[u >> 4];
+        out += digits[u & 15];
+    }
+    return out;
+}
+
+constexpr double number_limit = 1e126;
+
+// The digits-only integer reading of a default: the text only when it prints back the same.
+bool is_canonical_int32(std::string_view text) {
+    int32_t value = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    const auto r = std::from_chars(first, last, value);
+    if (r.ec != std::errc()) {
+        return false;
+    }
+    char buffer[16];
+    const auto printed = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string_view(buffer, static_cast<size_t>(printed.ptr - buffer)) == text;
+}
+
+}  // namespace
+
 bool is_number_text(std::u16string_view text) {
     size_t i = 0;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
@@ -211,36 +240,6 @@ bool is_number_text(std::u16string_view text) {
     }
     return i == text.size();
 }
-
-std::string hex_of(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        out += digits[u >> 4];
-        out += digits[u & 15];
-    }
-    return out;
-}
-
-constexpr double number_limit = 1e126;
-
-// The digits-only integer reading of a default: the text only when it prints back the same.
-bool is_canonical_int32(std::string_view text) {
-    int32_t value = 0;
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    const auto r = std::from_chars(first, last, value);
-    if (r.ec != std::errc()) {
-        return false;
-    }
-    char buffer[16];
-    const auto printed = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string_view(buffer, static_cast<size_t>(printed.ptr - buffer)) == text;
-}
-
-}  // namespace
 
 std::u16string get_ora_native_type(const t_ftd& ftd, bool b_bare) {
     TK_TRACE("get_ora_native_type [Oracle]");

@@ -27,6 +27,9 @@ VARTYPE get_refined_num_type(int& precision, int scale);
 // The common vartype of an OCI external datatype code.
 VARTYPE sqlt_to_vartype(uint32_t code);
 
+// True for a plain decimal number: sign, digits with at most one point, optional exponent.
+bool is_number_text(std::u16string_view text);
+
 // A user-chosen Oracle type with its length, or precision and scale, for display.
 std::u16string format_ora_type_name(std::u16string_view name, uint32_t size, int precision,
                                     int scale);
