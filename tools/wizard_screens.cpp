@@ -21,6 +21,7 @@
 #include "app/brixel_startup.hpp"
 #include "app/run_summary.hpp"
 #include "app/table_mapping_editor.hpp"
+#include "app/verify_command.hpp"
 #include "gui/wizard_dialogs.hpp"
 #include "gui/wizard_pages.hpp"
 #include "gui/wizard_shell.hpp"
@@ -164,6 +165,12 @@ int main(int argc, char** argv) {
             QString::fromStdString(format_summary(shell.converter().reports(), shell.all_errors())),
             &shell);
         picture(dialog, "d-report");
+    }
+    {
+        report_dlg dialog(
+            QString::fromStdString(format_verify_report(verify_tables(shell.converter()))), &shell,
+            "Verify report");
+        picture(dialog, "d-verify");
     }
     shell.display_help(1001);
     if (auto* help = shell.findChild<help_window*>("help_window")) {

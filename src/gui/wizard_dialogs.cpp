@@ -464,9 +464,10 @@ void help_window::show_topic(wizard_shell& shell, int topic) {
     window->raise();
 }
 
-report_dlg::report_dlg(const QString& text, QWidget* parent) : QDialog(parent) {
+report_dlg::report_dlg(const QString& text, QWidget* parent, const QString& title)
+    : QDialog(parent) {
     setObjectName("report_dlg");
-    setWindowTitle("Conversion report");
+    setWindowTitle(title);
     auto* view = new QPlainTextEdit(text, this);
     view->setObjectName("report");
     view->setReadOnly(true);

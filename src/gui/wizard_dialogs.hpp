@@ -125,11 +125,11 @@ class help_window : public QDialog {
     QTextBrowser* browser_;
 };
 
-// The whole run summary, as brixel-cli prints it.
+// A report as brixel-cli prints it (the run summary, the verify report) in a window of its own.
 class report_dlg : public QDialog {
     Q_OBJECT
   public:
-    report_dlg(const QString& text, QWidget* parent);
+    report_dlg(const QString& text, QWidget* parent, const QString& title = "Conversion report");
 };
 
 // The profile file dialogs ("Select Profile File"): the chosen file, or empty when cancelled.

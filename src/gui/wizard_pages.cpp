@@ -16,12 +16,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "app/brixel_converter.hpp"
 #include "app/brixel_startup.hpp"
 #include "app/run_summary.hpp"
 #include "app/table_mapping_editor.hpp"
+#include "app/verify_command.hpp"
 #include "app/wizard_rules.hpp"
 #include "dbf/dbf_codepage.hpp"
 #include "gui/gui_art.hpp"
@@ -246,6 +248,11 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
     tab_def_ = check("&Convert table definitions only", "tab_def");
     skip_del_ = check("D&on't convert deleted records", "skip_del");
     uppercase_ = check("&Make names uppercase", "uppercase");
+    exact_values_ = check("E&xact values", "exact_values");
+    exact_values_->setToolTip(
+        "Every value arrives as it was: numbers keep every digit, unknown values become NULL, "
+        "and nothing is changed without a message.\nClear it for the classic conversion of "
+        "earlier versions.");
 
     auto* folder = new QHBoxLayout;
     folder->addWidget(src_, 1);
@@ -262,6 +269,7 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
     layout->addWidget(tab_def_);
     layout->addWidget(skip_del_);
     layout->addWidget(uppercase_);
+    layout->addWidget(exact_values_);
     layout->addStretch();
 }
 
@@ -271,6 +279,7 @@ void sel_file_page::initializePage() {
     tab_def_->setChecked(c.tab_def);
     skip_del_->setChecked(c.skip_del);
     uppercase_->setChecked(c.uppercase);
+    exact_values_->setChecked(c.values == udb_values::exact);
     // A policy this program does not know selects none: the user has to choose one.
     mode_->setExclusive(false);
     for (QAbstractButton* button : mode_->buttons()) {
@@ -289,6 +298,7 @@ void sel_file_page::store() {
     c.tab_def = tab_def_->isChecked();
     c.skip_del = skip_del_->isChecked();
     c.uppercase = uppercase_->isChecked();
+    c.values = exact_values_->isChecked() ? udb_values::exact : udb_values::classic;
     if (mode_->checkedId() >= 0) {
         c.mode = mode_->checkedId();
     }
@@ -682,9 +692,17 @@ gui_finish_page::gui_finish_page(wizard_shell& shell) : wizard_page(shell, -1) {
     auto* report = new QPushButton("Show full &report", this);
     report->setObjectName("show_report");
     connect(report, &QPushButton::clicked, this, &gui_finish_page::on_report);
+    verify_ = new QPushButton("&Verify...", this);
+    verify_->setObjectName("verify");
+    verify_->setToolTip(
+        "Reads every converted table back and compares it with its DBF table, "
+        "value by value.");
+    connect(verify_, &QPushButton::clicked, this, &gui_finish_page::on_verify);
+    connect(&shell, &QDialog::finished, this, &gui_finish_page::end_verify);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(store);
     buttons->addWidget(report);
+    buttons->addWidget(verify_);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(big_title("Conversion is Completed", this));
@@ -692,6 +710,21 @@ gui_finish_page::gui_finish_page(wizard_shell& shell) : wizard_page(shell, -1) {
     layout->addWidget(errors_, 1);
     layout->addStretch();
     layout->addLayout(buttons);
+}
+
+gui_finish_page::~gui_finish_page() {
+    end_verify();
+}
+
+void gui_finish_page::end_verify() {
+    if (verifier_ != nullptr) {
+        // The wizard closes while a comparison reads the converter's tables: the converter goes
+        // with the window, so the comparison ends first and its report is not shown.
+        verifier_->disconnect(this);
+        verifier_->wait();
+        delete verifier_;
+        verifier_ = nullptr;
+    }
 }
 
 void gui_finish_page::initializePage() {
@@ -733,5 +766,39 @@ void gui_finish_page::on_report() {
     report_dlg dialog(
         QString::fromStdString(format_summary(converter().reports(), shell().all_errors())),
         &shell());
+    dialog.exec();
+}
+
+void gui_finish_page::on_verify() {
+    if (verifier_ != nullptr) {
+        return;
+    }
+    TK_LOG(1, "gui_finish_page_t::on_verify()");
+    verify_->setEnabled(false);
+    verify_->setText("Verifying...");
+    verify_report_.clear();
+    brixel_converter& c = converter();
+    verifier_ = QThread::create([this, &c] {
+        try {
+            verify_report_ = format_verify_report(verify_tables(c));
+        } catch (const tk_exception& e) {
+            verify_report_ = "verify: not done: " + e.message + "\n";
+        } catch (const std::exception& e) {
+            verify_report_ = std::string("verify: not done: ") + e.what() + "\n";
+        }
+    });
+    connect(verifier_, &QThread::finished, this, &gui_finish_page::on_verified);
+    verifier_->start();
+}
+
+void gui_finish_page::on_verified() {
+    if (verifier_ == nullptr) {
+        return;  // the wizard has closed meanwhile
+    }
+    verifier_->deleteLater();
+    verifier_ = nullptr;
+    verify_->setText("&Verify...");
+    verify_->setEnabled(true);
+    report_dlg dialog(QString::fromStdString(verify_report_), &shell(), "Verify report");
     dialog.exec();
 }

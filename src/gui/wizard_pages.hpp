@@ -19,6 +19,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QThread;
 class brixel_converter;
 class tk_thread;
 class wizard_shell;
@@ -84,6 +85,7 @@ class sel_file_page : public wizard_page {
     QCheckBox* tab_def_;
     QCheckBox* skip_del_;
     QCheckBox* uppercase_;
+    QCheckBox* exact_values_;
 };
 
 class encoding_page : public wizard_page {
@@ -151,12 +153,20 @@ class gui_finish_page : public wizard_page {
     Q_OBJECT
   public:
     explicit gui_finish_page(wizard_shell& shell);
+    ~gui_finish_page() override;
     void initializePage() override;
 
   private:
     void on_store();
     void on_report();
+    void on_verify();
+    void on_verified();
+    void end_verify();
 
     QLabel* message_;
     QPlainTextEdit* errors_;
+    QPushButton* verify_;
+    // The comparison runs here, away from the window; its report is shown when it ends.
+    QThread* verifier_ = nullptr;
+    std::string verify_report_;
 };

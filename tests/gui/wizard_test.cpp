@@ -233,14 +233,20 @@ class wizard_test : public QObject {
         empty.write(folder_, "empty.dbf");
 
         modal_answers answers;
+        converter().values = udb_values::classic;
         walk_to_tables();
-        // Back to the source page and forward again: nothing typed is lost.
+        // Back to the source page and forward again: nothing typed is lost, and the exact
+        // values box shows the setting and writes it back.
         shell_->back();
         shell_->back();
         QCOMPARE(child<QLineEdit>(page(wizard_shell::source_id), "src")->text(),
                  QString::fromStdString(folder_.string()));
         QVERIFY(child<QRadioButton>(page(wizard_shell::source_id), "overwrite")->isChecked());
+        auto* exact = child<QCheckBox>(page(wizard_shell::source_id), "exact_values");
+        QVERIFY(!exact->isChecked());
+        exact->setChecked(true);
         next();
+        QVERIFY(converter().values == udb_values::exact);
         next();
         auto* available = child<QListWidget>(page(wizard_shell::tables_id), "available");
         auto* selected = child<QListWidget>(page(wizard_shell::tables_id), "selected");
@@ -256,6 +262,17 @@ class wizard_test : public QObject {
         const QList<QStringList> expected{{"Ann", "34"}, {"Björn", "7"}};
         QCOMPARE(rows_of(converter(), u"PEOPLE"), expected);
         QCOMPARE(rows_of(converter(), u"EMPTY").size(), 0);
+        // Verify reads both tables back on its thread and shows its report when done.
+        QString verified;
+        answers.add([&](QWidget* dialog) {
+            verified = child<QPlainTextEdit>(dialog, "report")->toPlainText();
+            qobject_cast<QDialog*>(dialog)->accept();
+        });
+        child<QPushButton>(final_page, "verify")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!verified.isEmpty(), 30000);
+        QVERIFY2(verified.contains("verify: 4 of 4 values equal; 2 of 2 tables equal"),
+                 qPrintable(verified));
+        QVERIFY(child<QPushButton>(final_page, "verify")->isEnabled());
 
         const fs::path profile = folder_ / "saved.brixel";
         answers.add([&](QWidget* dialog) {
