@@ -26,7 +26,8 @@ const char* const usage =
     "  run      run a conversion described by options (and an optional profile)\n"
     "  inspect  show the tables of a DBF folder and the Oracle types they would get\n"
     "  dump     print the records of DBF tables as JSON Lines\n"
-    "'brixel-cli COMMAND --help' describes a command and its options.\n";
+    "'brixel-cli COMMAND --help' describes a command and its options;\n"
+    "'brixel-cli --version' prints the version.\n";
 
 int run(const std::vector<std::string>& args, bool b_profile_first) {
     run_terminal terminal{std::cout, std::cerr, std::cin};
@@ -83,6 +84,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         std::cout << usage;
+        return cli_exit_ok;
+    }
+    if (command == "--version" || command == "version") {
+        std::cout << "brixel-cli " << BRIXEL_VERSION << '\n';
         return cli_exit_ok;
     }
     if (command == "run") {

@@ -7,6 +7,7 @@
 #include "app/brixel_settings.hpp"
 #include "dbf/dbf_database.hpp"
 #include "dbf/dbf_record.hpp"
+#include "dbf/dbf_recordset.hpp"
 #include "ora/ora_exception.hpp"
 #include "ora/ora_validator.hpp"
 #include "tk/error_handler.hpp"
@@ -73,17 +74,32 @@ bool contains_ignoring_case(const std::vector<std::u16string>& names, const std:
     return false;
 }
 
+// A failure to open or read a source table costs that table only: an error that would end the
+// run is reported as one the run may go on after.
+tk_exception table_failure(const tk_exception& e) {
+    tk_exception copy(e.message, e.level == 1 ? 0 : e.level);
+    copy.code = e.code;
+    return copy;
+}
+
 }  // namespace
 
-brixel_converter::brixel_converter() : tk_serializer(brixel_settings_key) {
+brixel_converter::brixel_converter(bool b_use_store)
+    : tk_serializer(brixel_settings_key), b_save_settings(b_use_store) {
     TK_LOG(2, "brixel_converter::ctor");
     code_page = 0;
-    serialize(false);
+    if (b_use_store) {
+        serialize(false);
+    } else {
+        port = u"1521";
+    }
 }
 
 brixel_converter::~brixel_converter() {
     TK_LOG(2, "brixel_converter::dtor");
-    serialize(true);
+    if (b_save_settings) {
+        serialize(true);
+    }
 }
 
 bool brixel_converter::test_query(const std::u16string& /*query*/) {
@@ -128,6 +144,7 @@ void brixel_converter::operator()() {
         }
         TK_TRACE("sel_queries.size=%d", static_cast<int>(sel_queries.size()));
 
+        check_mapped_names();
         std::vector<std::u16string> used_names;
         for (size_t i = 0; i < selected_tables.size(); ++i) {
             check_stop(*this);
@@ -141,12 +158,19 @@ void brixel_converter::operator()() {
                 publish(i, report);
                 error_handler::instance().set_context(selected_tables[i]);
                 error_handler::instance().handle(e, false);
-            } catch (...) {
-                // Abort, a stop request or a failure that is no error of ours: the table keeps
-                // what it reached, and the run ends below.
+            } catch (const tk_final_exception&) {
+                // Abort or a stop request: the table keeps what it reached, and the run ends.
                 report.result = t_table_report::outcome::failed;
                 publish(i, report);
                 throw;
+            } catch (const std::exception& e) {
+                // A failure that is no error of ours still fails only this table, and is
+                // recorded like every other.
+                report.result = t_table_report::outcome::failed;
+                publish(i, report);
+                error_handler::instance().set_context(selected_tables[i]);
+                error_handler::instance().handle(
+                    tk_exception(std::string("Unexpected failure: ") + e.what(), 0), false);
             }
             ++tables_done;
         }
@@ -158,10 +182,33 @@ void brixel_converter::operator()() {
     } catch (const tk_exception& e) {
         error_handler::instance().handle(e, true);
     } catch (const std::exception& e) {
-        tk_user_interface* ui = error_handler::instance().user_interface();
-        if (ui != nullptr) {
-            ui->error(error_handler::instance().error_caption(), e.what());
+        error_handler::instance().handle(
+            tk_exception(std::string("Unexpected failure: ") + e.what(), 1), true);
+    }
+}
+
+void brixel_converter::check_mapped_names() {
+    // Two tables that would land in one destination table: under Overwrite the second would
+    // drop the first one's rows. A name given by a mapping is the user's word, so it is not
+    // changed: the run is refused before anything is touched. Names taken from file names are
+    // made distinct as each table is created.
+    std::vector<std::pair<std::u16string, std::u16string>> seen;  // destination, source
+    for (const std::u16string& table : selected_tables) {
+        const udb_table_mutator* mutator = find_table_mutator(table);
+        std::u16string name = mutator != nullptr ? mutator->new_name : table;
+        if (uppercase) {
+            tk_wstring::to_upper(name);
         }
+        for (const auto& [destination, source] : seen) {
+            if (tk_wstring::iequals(destination, name) &&
+                (mutator != nullptr || find_table_mutator(source) != nullptr)) {
+                throw tk_exception("Tables " + tk_w2a(source) + " and " + tk_w2a(table) +
+                                       " are both mapped to the destination table " + tk_w2a(name) +
+                                       "; give them distinct names",
+                                   1);
+            }
+        }
+        seen.emplace_back(std::move(name), table);
     }
 }
 
@@ -179,12 +226,40 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     current_record = 0;
     total_records = 0;
 
-    std::unique_ptr<udb_recordset> source_table = source.get_table(table, 1);
+    std::unique_ptr<udb_recordset> source_table;
+    try {
+        source_table = source.get_table(table, 1);
+    } catch (const tk_exception& e) {
+        throw table_failure(e);
+    }
+    if (source_table->schema.size() == 0) {
+        throw tk_exception("The table has no fields: there is no column to create", 0);
+    }
+    const auto* dbf_table = dynamic_cast<const dbf_recordset*>(source_table.get());
+    const uint32_t announced =
+        dbf_table != nullptr ? dbf_table->records_announced() : source_table->records_cnt;
+    report.records_announced = announced;
+    if (announced > source_table->records_cnt) {
+        // The complete records are loaded; the missing ones are told, never invented.
+        error_handler::instance().set_context(table);
+        error_handler::instance().handle(
+            tk_exception("The file holds " + std::to_string(source_table->records_cnt) +
+                             " of the " + std::to_string(announced) +
+                             " records its header announces; the complete records are loaded",
+                         0),
+            false);
+    }
     std::u16string name = modify1(table, source_table->schema, source_table->indexes);
-    const bool b_acceptable =
-        validator.is_acceptable(table) && !contains_ignoring_case(used_names, table);
     if (uppercase) {
         tk_wstring::to_upper(name);
+    }
+    // Every destination name follows the name rules, whether it comes from a file name or a
+    // mapping, and no two tables of one run share one: nothing in a name reaches SQL but
+    // letters, digits, "_", "$" and "#".
+    const bool b_acceptable =
+        validator.is_acceptable(name) && !contains_ignoring_case(used_names, name);
+    if (!b_acceptable) {
+        name = validator.get_safe_name(name);
     }
     report.destination = name;
 
@@ -205,6 +280,11 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
             TK_LOG(2, "Skip existing table");
             report.result = t_table_report::outcome::skipped;
             return;
+        } else if (mode == mode_refuse) {
+            throw tk_exception("Table " + tk_w2a(name) +
+                                   " already exists in the destination and no policy for "
+                                   "existing tables was chosen: overwrite, merge or skip",
+                               0);
         }
     }
 
@@ -225,8 +305,8 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
 
     if (!b_acceptable) {
         TK_LOGW(2, u"Store generated table name '%s'", name.c_str());
-        validator.add_existing_name(name);
     }
+    validator.add_existing_name(name);
     used_names.push_back(name);
 
     total_records = source_table->records_cnt;
@@ -254,7 +334,12 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
         const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
         TK_TRACE("Converting %d record", static_cast<int>(number));
         try {
-            udb_record* read = source.get_item();
+            udb_record* read = nullptr;
+            try {
+                read = source.get_item();
+            } catch (const tk_exception& e) {
+                throw table_failure(e);
+            }
             TK_LOGW(2, u"udb_db_mutator::modify2(%s)", table.c_str());
             udb_record& record = mutator != nullptr ? mutator->modify2(*read) : *read;
             const auto* dbf = dynamic_cast<const dbf_record*>(read);
@@ -263,6 +348,9 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
             } else {
                 destination.append_record(record);
                 ++report.inserted;
+                if (dbf != nullptr && !dbf->unreadable_memos.empty()) {
+                    report_unreadable_memos(table, number, *dbf);
+                }
             }
         } catch (const tk_exception& e) {
             ++report.rejected;
@@ -279,6 +367,19 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
         current_record.store(number, std::memory_order_relaxed);
         report.records_read = number;
         check_stop(*this);
+    }
+}
+
+void brixel_converter::report_unreadable_memos(const std::u16string& table, uint32_t number,
+                                               const dbf_record& record) {
+    // The record arrived with these values empty: each one is an error of its own.
+    error_handler& errors = error_handler::instance();
+    for (const size_t field : record.unreadable_memos) {
+        errors.set_context(table, number);
+        errors.handle(tk_exception("Failed to read MEMO field " + tk_w2a(record[field]->name) +
+                                       ": its block is outside the memo file; loaded as empty",
+                                   0),
+                      false);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "udb/udb_schema.hpp"
 
 class dbf_database;
+class dbf_record;
 class ora_tn_validator;
 class udb_recordset;
 
@@ -32,11 +33,12 @@ struct t_table_report {
     std::u16string table;        // source name
     std::u16string destination;  // destination name, empty when it was never computed
     outcome result = outcome::not_reached;
-    uint32_t records = 0;          // records of the source table
-    uint32_t records_read = 0;     // records handled, deleted ones included
-    uint32_t inserted = 0;         // records the destination accepted
-    uint32_t skipped_deleted = 0;  // deleted records left out
-    uint32_t rejected = 0;         // records that failed; each one reached the error handler
+    uint32_t records = 0;            // records of the source table (its complete ones)
+    uint32_t records_announced = 0;  // records its header counts; more when the file is short
+    uint32_t records_read = 0;       // records handled, deleted ones included
+    uint32_t inserted = 0;           // records the destination accepted
+    uint32_t skipped_deleted = 0;    // deleted records left out
+    uint32_t rejected = 0;           // records that failed; each one reached the error handler
 };
 
 class brixel_converter : public udb_converter,
@@ -49,10 +51,15 @@ class brixel_converter : public udb_converter,
     static constexpr int32_t mode_overwrite = 0;
     static constexpr int32_t mode_merge = 1;
     static constexpr int32_t mode_skip = 2;
+    // No policy was chosen: an existing table fails with a message naming the choices. Never
+    // kept in the settings store, where the three policies live.
+    static constexpr int32_t mode_refuse = 3;
 
-    // Reads the last settings from the settings store.
-    brixel_converter();
-    // Writes the settings back to the settings store.
+    // b_use_store: read the last settings from the settings store now and write them back at the
+    // end (the wizard); false starts from the defaults and leaves the store alone unless
+    // b_save_settings is set later.
+    explicit brixel_converter(bool b_use_store = true);
+    // Writes the settings back to the settings store when b_save_settings is set.
     ~brixel_converter() override;
 
     // The conversion run; called on the worker thread. The connection must be made before.
@@ -82,6 +89,7 @@ class brixel_converter : public udb_converter,
     bool uppercase = true;          // upper-case destination names
     bool skip_del = false;          // leave deleted records out
     int32_t code_page = 0;          // 0: each file's own code page
+    bool b_save_settings = true;    // write the settings back to the store at the end
 
   private:
     // One table step; `used_names` holds the destination names of this run so far.
@@ -91,7 +99,11 @@ class brixel_converter : public udb_converter,
     void convert_records(const std::u16string& table, udb_recordset& source,
                          udb_recordset& destination, t_table_report& report);
 
+    void report_unreadable_memos(const std::u16string& table, uint32_t number,
+                                 const dbf_record& record);
     void publish(size_t index, const t_table_report& report);
+    // Refuses a run in which a mapping sends two selected tables to one destination name.
+    void check_mapped_names();
 
     mutable std::mutex reports_mutex_;
     std::vector<t_table_report> reports_;

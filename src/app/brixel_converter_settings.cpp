@@ -69,7 +69,9 @@ bool brixel_converter::serialize(bool b_store) {
     text("dest", dest);
 
     number = b_store ? static_cast<uint32_t>(mode) : static_cast<uint32_t>(mode_overwrite);
-    b_ok = key.exchange("mode", number, b_store) && b_ok;
+    if (!b_store || mode <= mode_skip) {
+        b_ok = key.exchange("mode", number, b_store) && b_ok;
+    }
     if (!b_store) {
         if (number <= static_cast<uint32_t>(mode_skip)) {
             mode = static_cast<int32_t>(number);

@@ -35,13 +35,13 @@ constexpr uint32_t end_check_ms = 10;
 
 }  // namespace
 
-brixel_startup::brixel_startup(tk_user_interface& ui) : ui_(ui) {
+brixel_startup::brixel_startup(tk_user_interface& ui, bool b_use_store) : ui_(ui) {
     size_t count = 0;
     const t_error_message* messages = ora_error_messages(count);
     handler_ = std::make_unique<error_handler>(count, messages);
     handler_->set_user_interface(&ui_);
     try {
-        converter_ = std::make_unique<brixel_converter>();
+        converter_ = std::make_unique<brixel_converter>(b_use_store);
     } catch (const std::exception& e) {
         report(e);
         throw;

@@ -36,7 +36,8 @@ class brixel_startup {
     // the process-wide one and is left as it is (off until a log file is set). When the converter
     // cannot be built (no OCI client library, a converter already alive), the error is reported
     // through report() and raised again: the caller only has to end.
-    explicit brixel_startup(tk_user_interface& ui);
+    // b_use_store false: the converter starts from the defaults and leaves the store alone.
+    explicit brixel_startup(tk_user_interface& ui, bool b_use_store = true);
     // Destroys the converter (which writes its settings back) and then the error handler.
     ~brixel_startup();
     brixel_startup(const brixel_startup&) = delete;

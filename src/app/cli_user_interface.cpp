@@ -93,7 +93,11 @@ tk_user_interface::continue_answer cli_user_interface::ask_continue(const std::s
     std::lock_guard<std::mutex> lock(mutex_);
     wipe_locked();
     continue_answer answer;
-    if (policy_ == on_error_policy::ask && in_ != nullptr) {
+    if (max_errors_ != 0 && all_errors_.size() >= max_errors_) {
+        answer.b_continue = false;
+        out_ << "error: " << message << "\nerror: " << all_errors_.size()
+             << " errors reached the limit of --max-errors: the run stops\n";
+    } else if (policy_ == on_error_policy::ask && in_ != nullptr) {
         out_ << "error: " << message << '\n';
         answer = read_answer_locked();
     } else {

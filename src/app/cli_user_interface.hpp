@@ -42,6 +42,9 @@ class cli_user_interface : public tk_user_interface {
     std::vector<std::string>& error_list() override { return errors_; }
     void error_noted(const std::string& message) override;
 
+    // Once this many errors were reported, every continue-or-abort question is answered Abort.
+    void set_max_errors(size_t count) { max_errors_ = count; }
+
     // How many errors the handler reported, the first 20 included or not.
     size_t errors_noted() const;
     // Every error message the handler reported, in order (the list above keeps the first 20).
@@ -63,6 +66,7 @@ class cli_user_interface : public tk_user_interface {
     std::ostream& out_;
     std::istream* in_ = nullptr;
     on_error_policy policy_;
+    size_t max_errors_ = 0;  // 0: no limit
     std::vector<std::string> errors_;
     std::vector<std::string> all_errors_;
     size_t drawn_width_ = 0;  // characters of the progress line on the terminal, 0 when none

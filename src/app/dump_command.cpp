@@ -9,18 +9,24 @@
 #include <ostream>
 
 #include "app/cli_user_interface.hpp"
+#include "app/run_options.hpp"
 #include "dbf/dbf_codepage.hpp"
 #include "dbf/dbf_database.hpp"
+#include "dbf/dbf_exception.hpp"
 #include "dbf/dbf_record.hpp"
+#include "dbf/dbf_recordset.hpp"
 #include "tk/error_handler.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_wstring.hpp"
 
 const char* const dump_usage_text =
-    "usage: brixel-cli dump FOLDER [TABLE...] [--codepage CP | --ldid ID]\n"
+    "usage: brixel-cli dump FOLDER [TABLE...] [--tables A,B,C]\n"
+    "                       [--encoding ID|NAME | --codepage CP | --ldid ID]\n"
     "  Prints every record of the DBF tables of FOLDER (all of them, or the ones named) as\n"
     "  JSON Lines: table, record number from 1, deleted flag, and each field's name, vartype\n"
     "  and value.\n"
+    "  --tables A,B,C      the tables to print, as brixel-cli run takes them\n"
+    "  --encoding ID|NAME  the code page choice of brixel-cli run (language driver id or name)\n"
     "  --codepage CP  decode the texts of every table with this code page (437, 850, 866,\n"
     "                 1250, 1251, 1252, ...) instead of the one each table names\n"
     "  --ldid ID      the same with a language driver id byte (decimal, or hexadecimal 0x65)\n";
@@ -128,6 +134,12 @@ bool dump_table(dbf_database& db, const std::u16string& table, std::ostream& out
     }
 
     bool b_ok = true;
+    if (const auto* dbf = dynamic_cast<const dbf_recordset*>(rs.get());
+        dbf != nullptr && dbf->records_announced() > rs->records_cnt) {
+        err << "error: " << table_name << ": the file holds " << rs->records_cnt << " of the "
+            << dbf->records_announced() << " records its header announces\n";
+        b_ok = false;
+    }
     int64_t number = 0;
     nlohmann::ordered_json line;
     for (rs->first(); !rs->is_eof(); rs->next()) {
@@ -135,6 +147,13 @@ bool dump_table(dbf_database& db, const std::u16string& table, std::ostream& out
         try {
             const udb_record* record = rs->get_item();
             const auto* dbf = dynamic_cast<const dbf_record*>(record);
+            if (dbf != nullptr) {
+                for (const size_t i : dbf->unreadable_memos) {
+                    err << "error: " << table_name << ": record " << number << ": "
+                        << dbf_msg_memo_read_failed << " " << tk_w2a((*record)[i]->name) << '\n';
+                    b_ok = false;
+                }
+            }
             line = nlohmann::ordered_json::object();
             line["table"] = table_name;
             line["record"] = number;
@@ -176,9 +195,31 @@ std::optional<dump_options> parse_dump_arguments(const std::vector<std::string>&
     bool b_codepage = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--codepage" || a == "--ldid") {
+        if (a == "--tables" || a == "--encoding") {
+            // The spelling of brixel-cli run: a list of tables, a code page by id or name.
+            if (i + 1 == args.size() || args[i + 1].empty()) {
+                err << "brixel-cli dump: " << a << " needs a value\n";
+                return std::nullopt;
+            }
+            const std::string& v = args[++i];
+            if (a == "--tables") {
+                append_table_list(v, options.tables);
+                continue;
+            }
             if (b_codepage) {
-                err << "brixel-cli dump: give one of --codepage and --ldid, once\n";
+                err << "brixel-cli dump: give one of --encoding, --codepage and --ldid, once\n";
+                return std::nullopt;
+            }
+            try {
+                options.user_language_driver_id = parse_encoding(v);
+            } catch (const run_usage_error& e) {
+                err << "brixel-cli dump: " << e.message << '\n';
+                return std::nullopt;
+            }
+            b_codepage = true;
+        } else if (a == "--codepage" || a == "--ldid") {
+            if (b_codepage) {
+                err << "brixel-cli dump: give one of --encoding, --codepage and --ldid, once\n";
                 return std::nullopt;
             }
             if (i + 1 == args.size()) {

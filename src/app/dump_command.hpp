@@ -26,13 +26,14 @@ enum : int {
     dump_ok = 0,
     dump_table_failed = 1,  // a table or record could not be read (reported), or an error noted
     dump_usage = 2,         // bad arguments
-    dump_not_found = 3,     // the folder or a named table does not exist
+    dump_not_found = 2,     // the folder or a named table does not exist (as for run)
 };
 
 // Parses the arguments after "dump". On failure returns nothing and writes why to `err`.
-//     FOLDER [TABLE...] [--codepage CP | --ldid ID]
-// CP is a Windows/DOS code page number of the code-page list (866, 1251, 437, ...); ID is a
-// language driver id byte, decimal or 0x-hexadecimal.
+//     FOLDER [TABLE...] [--tables A,B,C] [--encoding ID|NAME | --codepage CP | --ldid ID]
+// --tables and --encoding are spelled as for brixel-cli run; CP is a Windows/DOS code page number
+// of the code-page list (866, 1251, 437, ...); ID is a language driver id byte, decimal or
+// 0x-hexadecimal.
 std::optional<dump_options> parse_dump_arguments(const std::vector<std::string>& args,
                                                  std::ostream& err);
 

@@ -19,7 +19,7 @@
 #include "tk/tk_wstring.hpp"
 
 const char* const inspect_usage_text =
-    "usage: brixel-cli inspect FOLDER [TABLE...] [--encoding ID|NAME]\n"
+    "usage: brixel-cli inspect FOLDER [TABLE...] [--tables A,B,C] [--encoding ID|NAME]\n"
     "  Shows what would be read from each DBF table of FOLDER (all of them, or the ones\n"
     "  named): layout, record count, code page, memo file state, and every field with its\n"
     "  type letter, size, decimals and the Oracle column type it would get.\n"
@@ -141,7 +141,12 @@ bool inspect_table(dbf_database& db, const std::u16string& table, std::optional<
     }
     const dbf_header& h = rs->header();
     out << name << ": " << dbf_layout_name(h.version) << " (" << hex_byte(h.version) << "), "
-        << rs->records_cnt << (rs->records_cnt == 1 ? " record" : " records") << ", code page ";
+        << rs->records_cnt << (rs->records_cnt == 1 ? " record" : " records");
+    const bool b_short = rs->records_announced() > rs->records_cnt;
+    if (b_short) {
+        out << " (CUT SHORT: the header announces " << rs->records_announced() << ")";
+    }
+    out << ", code page ";
     if (encoding && *encoding != 0) {
         out << codepage_text(*encoding) << " by choice (the file says "
             << hex_byte(h.language_driver_id) << ")";
@@ -150,7 +155,7 @@ bool inspect_table(dbf_database& db, const std::u16string& table, std::optional<
     }
     out << ", " << memo_state(*rs) << '\n';
     print_fields(*rs, out);
-    return rs->memo_file() != nullptr || dbf_memo_kind(h, false) == dbf_memo_none;
+    return !b_short && (rs->memo_file() != nullptr || dbf_memo_kind(h, false) == dbf_memo_none);
 }
 
 }  // namespace
@@ -213,6 +218,11 @@ inspect_options parse_inspect_arguments(const std::vector<std::string>& args) {
                 throw run_usage_error("--encoding needs a value");
             }
             options.encoding = parse_encoding(value);
+        } else if (!b_options_end && a == "--tables") {
+            if (i + 1 == args.size() || args[i + 1].empty()) {
+                throw run_usage_error("--tables needs a value");
+            }
+            append_table_list(args[++i], options.tables);
         } else if (!b_options_end && a == "--") {
             b_options_end = true;
         } else if (!b_options_end && a.size() > 1 && a[0] == '-') {

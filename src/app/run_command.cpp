@@ -1,6 +1,7 @@
 #include "app/run_command.hpp"
 
 #include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -11,13 +12,15 @@
 #include "app/cli_user_interface.hpp"
 #include "app/progress_reporter.hpp"
 #include "app/run_summary.hpp"
+#include "tk/error_handler.hpp"
 #include "tk/tk_wstring.hpp"
 
 const char* const run_usage_text =
     "usage: brixel-cli run [OPTIONS]\n"
     "       brixel-cli PROFILE [OPTIONS]\n"
-    "  Converts DBF tables into Oracle without questions. Settings start from the last ones\n"
-    "  saved by Brixel, then the profile (when given), then the options.\n"
+    "  Converts DBF tables into Oracle without questions. Settings start from the defaults\n"
+    "  (or Brixel's last ones with --use-last-settings), then the profile (when given), then\n"
+    "  the options.\n"
     "  --profile FILE           load this profile first (same as giving PROFILE)\n"
     "  --source FOLDER          the folder of DBF tables\n"
     "  --host HOST --port PORT --service NAME --user USER\n"
@@ -42,9 +45,17 @@ const char* const run_usage_text =
     "  --on-error ask|continue|abort   answer to an error that allows going on\n"
     "                           (default: ask on a terminal, continue otherwise)\n"
     "  --errors-file FILE       also write every error message to FILE\n"
+    "  --summary-json FILE      write the per-table report and every error as JSON to FILE\n"
+    "  --max-errors N           stop the run once N errors were met (default: no limit)\n"
+    "  --connect USER@//HOST[:PORT]/SERVICE | USER@NAME\n"
+    "                           the user and the server in one connect string\n"
+    "  --use-last-settings      start from the settings Brixel saved last, not the defaults\n"
+    "  --save-settings          save the settings in force for Brixel's next start\n"
     "  --quiet                  no progress and no summary\n"
+    "A table that already exists in the destination fails unless a policy is chosen\n"
+    "(--existing, or the profile's).\n"
     "Exit status: 0 converted without errors, 1 finished with errors, 2 bad usage or an\n"
-    "unreadable profile, 255 cannot connect.\n";
+    "unreadable profile, 3 internal error, 255 cannot connect.\n";
 
 namespace {
 
@@ -113,14 +124,26 @@ int run_command(const run_options& options, run_terminal& terminal) {
         }
     }
 
+    if (options.max_errors) {
+        ui.set_max_errors(*options.max_errors);
+    }
+
     std::unique_ptr<brixel_startup> startup;
     try {
-        startup = std::make_unique<brixel_startup>(ui);
+        startup = std::make_unique<brixel_startup>(ui, options.use_last_settings);
     } catch (const std::exception&) {
         // Reported by the start-up (most often: no Oracle client library).
         return cli_exit_cannot_connect;
     }
     brixel_converter& converter = startup->converter();
+    startup->handler().end_process = [](int /*code*/) { std::exit(cli_exit_internal); };
+    // Nothing is written back to the store unless asked, and only once the command line was
+    // accepted.
+    converter.b_save_settings = false;
+    if (!options.use_last_settings) {
+        // Without a policy from the profile or the options, an existing table is not touched.
+        converter.mode = brixel_converter::mode_refuse;
+    }
 
     try {
         if (options.profile && !startup->load_quick_launch_profile(*options.profile)) {
@@ -139,6 +162,17 @@ int run_command(const run_options& options, run_terminal& terminal) {
         // The profile that does not exist and the log file errors are the converter's own.
         ui.error("", e.message);
         return cli_exit_usage;
+    }
+
+    converter.b_save_settings = options.save_settings;
+    if (options.summary_json) {
+        // Found out now rather than after a long run.
+        try {
+            write_text_file(*options.summary_json, "", "--summary-json");
+        } catch (const run_usage_error& e) {
+            ui.error("", e.message);
+            return cli_exit_usage;
+        }
     }
 
     if (!options.quiet) {
@@ -169,7 +203,7 @@ int run_command(const run_options& options, run_terminal& terminal) {
         if (startup->stop_requested()) {
             ui.print_line("brixel-cli: the run was interrupted");
         }
-        terminal.out << format_summary(reports, errors);
+        terminal.out << format_settings(converter) << format_summary(reports, errors);
         terminal.out.flush();
     }
     int code = run_exit_code(reports, errors.size());
@@ -179,6 +213,15 @@ int run_command(const run_options& options, run_terminal& terminal) {
     if (options.errors_file) {
         try {
             write_errors_file(*options.errors_file, errors);
+        } catch (const run_usage_error& e) {
+            ui.error("", e.message);
+            code = cli_exit_errors;
+        }
+    }
+    if (options.summary_json) {
+        try {
+            write_text_file(*options.summary_json, format_summary_json(reports, errors, code),
+                            "--summary-json");
         } catch (const run_usage_error& e) {
             ui.error("", e.message);
             code = cli_exit_errors;

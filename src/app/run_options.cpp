@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,7 @@ const std::map<std::string, text_member, std::less<>>& text_options() {
         {"--log", &run_options::log_file},
         {"--save-profile", &run_options::save_profile},
         {"--errors-file", &run_options::errors_file},
+        {"--summary-json", &run_options::summary_json},
     };
     return options;
 }
@@ -54,8 +56,8 @@ const std::map<std::string, flag_member, std::less<>>& flag_options() {
 }
 
 // Options with a value that is not kept as text.
-const char* const valued_options[] = {"--tables",   "--existing",  "--uppercase",
-                                      "--encoding", "--log-level", "--on-error"};
+const char* const valued_options[] = {"--tables",    "--existing", "--uppercase",  "--encoding",
+                                      "--log-level", "--on-error", "--max-errors", "--connect"};
 
 bool is_valued(std::string_view name) {
     if (text_options().count(name) != 0) {
@@ -149,6 +151,16 @@ void set_valued(run_options& options, const std::string& name, const std::string
             throw run_usage_error("--log-level takes 1 (trace), 2 or 3, not '" + value + "'");
         }
         options.log_level = static_cast<int>(*level);
+    } else if (name == "--max-errors") {
+        once(options.max_errors.has_value());
+        const std::optional<long> count = parse_integer(value, false);
+        if (!count || *count < 1 || *count > INT32_MAX) {
+            throw run_usage_error("--max-errors takes a number of errors from 1 up, not '" + value +
+                                  "'");
+        }
+        options.max_errors = static_cast<uint32_t>(*count);
+    } else if (name == "--connect") {
+        parse_connect_string(value, options);
     } else if (name == "--on-error") {
         once(options.on_error.has_value());
         const std::string v = ascii_lower(value);
@@ -225,6 +237,15 @@ run_options parse_run_arguments(const std::vector<std::string>& args, bool b_pro
         }
         if (name == "--quiet") {
             options.quiet = true;
+            continue;
+        }
+        if (name == "--use-last-settings" || name == "--save-settings") {
+            bool& member =
+                name == "--save-settings" ? options.save_settings : options.use_last_settings;
+            if (member) {
+                throw run_usage_error(name + " is given twice");
+            }
+            member = true;
             continue;
         }
         const bool b_off = name.compare(0, 5, "--no-") == 0;
@@ -344,6 +365,65 @@ std::optional<std::string> resolve_password(const run_options& options,
     return std::nullopt;
 }
 
+void append_table_list(const std::string& list, std::vector<std::string>& names) {
+    for (std::string& name : split_tables(list)) {
+        names.push_back(std::move(name));
+    }
+}
+
+void parse_connect_string(const std::string& text, run_options& options) {
+    const auto bad = [&text](const std::string& why) {
+        return run_usage_error("--connect takes USER@//HOST[:PORT]/SERVICE or USER@NAME, not '" +
+                               text + "': " + why);
+    };
+    const size_t at = text.rfind('@');
+    if (at == std::string::npos || at == 0 || at + 1 == text.size()) {
+        throw bad("a user and a destination are needed");
+    }
+    if (text.find('/') < at) {
+        throw bad("the password is not given in the connect string (see --password-env)");
+    }
+    std::string user = text.substr(0, at);
+    std::string rest = text.substr(at + 1);
+    std::optional<std::string> host;
+    std::optional<std::string> port;
+    std::string service = rest;
+    if (rest.starts_with("//")) {
+        rest.erase(0, 2);
+        const size_t slash = rest.find('/');
+        if (slash == std::string::npos || slash == 0 || slash + 1 == rest.size()) {
+            throw bad("a host and a service are needed after //");
+        }
+        std::string address = rest.substr(0, slash);
+        service = rest.substr(slash + 1);
+        if (const size_t colon = address.rfind(':'); colon != std::string::npos) {
+            port = address.substr(colon + 1);
+            address.resize(colon);
+        }
+        if (address.empty()) {
+            throw bad("the host is empty");
+        }
+        host = address;
+    }
+    if (service.find_first_of("/@") != std::string::npos) {
+        throw bad("the service name holds '/' or '@'");
+    }
+    const auto set = [](std::optional<std::string>& member, std::string value, const char* option) {
+        if (member && *member != value) {
+            throw run_usage_error(std::string("--connect and ") + option + " disagree");
+        }
+        member = std::move(value);
+    };
+    set(options.user, std::move(user), "--user");
+    set(options.service, std::move(service), "--service");
+    if (host) {
+        set(options.host, std::move(*host), "--host");
+    }
+    if (port) {
+        set(options.port, std::move(*port), "--port");
+    }
+}
+
 std::vector<std::u16string> match_tables(const std::vector<std::string>& wanted,
                                          const std::vector<std::u16string>& available) {
     std::vector<std::u16string> tables;
@@ -460,17 +540,27 @@ void apply_run_options(const run_options& options, brixel_converter& converter,
 }
 
 void save_run_profile(brixel_converter& converter, const std::string& path) {
-    // The profile holds the password: the file is made private before anything is written.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // The profile holds the password: the file is made private before anything is written. It
+    // is written beside its place under a name of its own and renamed over it only when
+    // complete, so a profile that is refused or cut short never replaces a good one.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
     if (fd < 0 || ::fchmod(fd, 0600) != 0) {
         const std::string reason = std::strerror(errno);
         if (fd >= 0) {
             ::close(fd);
+            ::unlink(temporary.c_str());
         }
         throw run_usage_error("--save-profile: cannot write " + path + ": " + reason);
     }
     ::close(fd);
-    if (!converter.store_profile(tk_a2w(path))) {
+    if (!converter.store_profile(tk_a2w(temporary))) {
+        ::unlink(temporary.c_str());
         throw run_usage_error("--save-profile: cannot write " + path);
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        ::unlink(temporary.c_str());
+        throw run_usage_error("--save-profile: cannot write " + path + ": " + reason);
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The options of `brixel-cli run` and `brixel-cli PROFILE`: parsing the command line into
 // run_options, and applying them to the converter on top of the settings it already holds (the
-// settings store, then the profile, then the options, each overriding what it names).
+// defaults, or the wizard's last settings when asked, then the profile, then the options, each
+// overriding what it names).
 //
 // A mistake on the command line is a run_usage_error; the front end prints its text and ends
 // with the usage exit code. Nothing here prints.
@@ -47,6 +48,10 @@ struct run_options {
     std::optional<std::string> save_profile;
     std::optional<on_error_policy> on_error;
     std::optional<std::string> errors_file;
+    std::optional<std::string> summary_json;  // the per-table report and every error, as JSON
+    std::optional<uint32_t> max_errors;       // the run stops once this many errors were met
+    bool use_last_settings = false;  // start from the wizard's last settings, not the defaults
+    bool save_settings = false;      // write the settings in force back for the wizard
     bool quiet = false;
     bool help = false;  // --help was given: nothing else is looked at
 };
@@ -80,6 +85,14 @@ struct run_environment {
 std::optional<std::string> resolve_password(const run_options& options,
                                             const run_environment& environment);
 
+// Appends the names of a comma-separated table list (blanks around names ignored). Raises
+// run_usage_error for an empty name.
+void append_table_list(const std::string& list, std::vector<std::string>& names);
+
+// A connect string: USER@//HOST[:PORT]/SERVICE, or USER@NAME for a net service name. Fills the
+// user, host, port and service it names; raises run_usage_error for anything else.
+void parse_connect_string(const std::string& text, run_options& options);
+
 // The tables to convert from the names the user gave: each must be a table of the folder (letter
 // case and a ".dbf" ending do not matter), given once; the folder's spelling is kept, the user's
 // order too. Raises run_usage_error naming every name that is wrong.
@@ -94,5 +107,7 @@ void apply_run_options(const run_options& options, brixel_converter& converter,
                        const run_environment& environment);
 
 // Writes the converter's settings as a profile readable by its owner only (mode 0600, set
-// before anything is written). Raises run_usage_error when the file cannot be written.
+// before anything is written). The profile goes to a temporary file beside `path` that replaces
+// it only once complete, so a refused profile leaves an existing file as it was. Raises
+// run_usage_error when the file cannot be written.
 void save_run_profile(brixel_converter& converter, const std::string& path);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "app/run_options.hpp"
 #include "tk/tk_wstring.hpp"
 
@@ -124,5 +126,53 @@ void write_errors_file(const std::string& path, const std::vector<std::string>& 
     file.flush();
     if (!file) {
         throw run_usage_error("--errors-file: cannot write " + path + ": " + std::strerror(errno));
+    }
+}
+
+std::string format_settings(const brixel_converter& c) {
+    static const char* const policies[] = {"overwrite", "merge", "skip"};
+    const char* policy = c.mode >= 0 && c.mode <= brixel_converter::mode_skip
+                             ? policies[c.mode]
+                             : "none chosen (an existing table fails)";
+    const auto on_off = [](bool b) { return b ? "on" : "off"; };
+    std::string out;
+    out += "source: " + tk_w2a(c.src) + '\n';
+    out += "destination: " + tk_w2a(c.user) + "@" + tk_w2a(c.host) + ":" + tk_w2a(c.port) + "/" +
+           tk_w2a(c.dest) + '\n';
+    out += std::string("existing tables: ") + policy + '\n';
+    out += std::string("options: definitions-only ") + on_off(c.tab_def) + ", skip-deleted " +
+           on_off(c.skip_del) + ", bool-as-is " + on_off(c.bool_dbf) + ", skip-indexes " +
+           on_off(c.skip_idx) + ", uppercase " + on_off(c.uppercase) + ", encoding " +
+           std::to_string(c.code_page) + '\n';
+    return out;
+}
+
+std::string format_summary_json(const std::vector<t_table_report>& reports,
+                                const std::vector<std::string>& errors, int exit_code) {
+    nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+    for (const t_table_report& r : reports) {
+        tables.push_back({{"table", tk_w2a(r.table)},
+                          {"destination", tk_w2a(r.destination)},
+                          {"outcome", outcome_word(r.result)},
+                          {"records", r.records},
+                          {"records_announced", r.records_announced},
+                          {"read", r.records_read},
+                          {"inserted", r.inserted},
+                          {"deleted", r.skipped_deleted},
+                          {"rejected", r.rejected}});
+    }
+    const nlohmann::ordered_json summary = {
+        {"tables", std::move(tables)}, {"errors", errors}, {"exit_code", exit_code}};
+    // A byte that is no UTF-8 (a message quoting a damaged file) must not cost the whole report.
+    return summary.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+}
+
+void write_text_file(const std::string& path, const std::string& text, const char* option) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.flush();
+    if (!file) {
+        throw run_usage_error(std::string(option) + ": cannot write " + path + ": " +
+                              std::strerror(errno));
     }
 }

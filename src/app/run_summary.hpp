@@ -10,9 +10,10 @@
 
 // Exit codes of brixel-cli run (and of brixel-cli PROFILE).
 enum : int {
-    cli_exit_ok = 0,      // every table converted (or skipped by the policy), no error
-    cli_exit_errors = 1,  // finished with errors: an error was noted or a table not converted
-    cli_exit_usage = 2,   // bad command line, unreadable profile, unusable option value
+    cli_exit_ok = 0,        // every table converted (or skipped by the policy), no error
+    cli_exit_errors = 1,    // finished with errors: an error was noted or a table not converted
+    cli_exit_usage = 2,     // bad command line, unreadable profile, unusable option value
+    cli_exit_internal = 3,  // an internal error ended the program
     cli_exit_cannot_connect = 255,  // the connection failed (the -1 of the quick launch)
 };
 
@@ -28,6 +29,19 @@ int run_exit_code(const std::vector<t_table_report>& reports, size_t error_count
 // outcome, then every error message, numbered. Lines end with '\n'.
 std::string format_summary(const std::vector<t_table_report>& reports,
                            const std::vector<std::string>& errors);
+
+// The settings in force, for the first lines of the summary: source, destination, the policy
+// for existing tables and the options. Lines end with '\n'.
+std::string format_settings(const brixel_converter& converter);
+
+// The per-table reports and every error as one JSON object, for scripts:
+// {"tables":[{"table":..,"destination":..,"outcome":..,"records":..,"records_announced":..,
+// "read":..,"inserted":..,"deleted":..,"rejected":..}],"errors":[..],"exit_code":N}.
+std::string format_summary_json(const std::vector<t_table_report>& reports,
+                                const std::vector<std::string>& errors, int exit_code);
+
+// Writes `text` to `path` (for --summary-json). Raises run_usage_error when it cannot.
+void write_text_file(const std::string& path, const std::string& text, const char* option);
 
 // Every error message, one per line, for --errors-file. Raises run_usage_error when the file
 // cannot be written.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "dbf/dbf_codepage.hpp"
+#include "dbf/dbf_exception.hpp"
 #include "dbf/dbf_file.hpp"
 #include "dbf/dbf_recordset.hpp"
 #include "tk/tk_exception.hpp"
@@ -35,30 +36,47 @@ dbf_database::dbf_database(const std::u16string& folder, uint32_t open_mode,
     for (auto& entry : entries) {
         std::u16string lower = entry;
         tk_wstring::to_lower(lower);
-        std::u16string table = ends_with_dbf(lower) ? lower.substr(0, lower.size() - 4) : entry;
-        // Names that differ only in case are one table here (the first file found opens).
-        bool known = false;
-        for (const auto& t : tables) {
-            known = known || t == table;
+        const bool b_dbf = ends_with_dbf(lower);
+        std::u16string table = b_dbf ? lower.substr(0, lower.size() - 4) : entry;
+        // Files whose names differ only in letter case are distinct tables: the first keeps the
+        // lower-case name, each further one its name as written in the folder (the whole file
+        // name when even that is taken), and every table remembers its own file.
+        if (is_listed(table)) {
+            table = b_dbf ? entry.substr(0, entry.size() - 4) : entry;
+            if (is_listed(table)) {
+                table = entry;
+            }
+            TK_LOGW(2, u"Table file %s differs from another only in letter case", entry.c_str());
         }
-        if (!known) {
-            tables.push_back(std::move(table));
+        files_.emplace(table, entry);
+        tables.push_back(std::move(table));
+    }
+}
+
+bool dbf_database::is_listed(const std::u16string& table) const {
+    for (const auto& t : tables) {
+        if (t == table) {
+            return true;
         }
     }
+    return false;
 }
 
 dbf_database::~dbf_database() = default;
 
 std::u16string dbf_database::get_full_table_name(const std::u16string& table_name) const {
     TK_TRACEW(u"dbf_database::get_full_table_name(%s)", table_name.c_str());
-    std::u16string lower = table_name;
-    tk_wstring::to_lower(lower);
-    // The folder keeps its own letters: only the file name is built in lower case, and the
-    // file really there is found without regard to case when it is opened.
     std::u16string full = name;
     if (!full.empty() && full.back() != u'/') {
         full += u'/';
     }
+    if (const auto listed = files_.find(table_name); listed != files_.end()) {
+        return full + listed->second;
+    }
+    // The folder keeps its own letters: only the file name is built in lower case, and the
+    // file really there is found without regard to case when it is opened.
+    std::u16string lower = table_name;
+    tk_wstring::to_lower(lower);
     full += lower;
     if (!ends_with_dbf(full)) {
         full += u".dbf";
@@ -82,7 +100,10 @@ std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string& tab
                                                        uint32_t open_mode) {
     TK_TRACEW(u"dbf_database::get_table(%s)", table_name.c_str());
     const std::u16string full = get_full_table_name(table_name);
-    TK_ASSERT(dbf_find_file(tk_w2a(full)).has_value(), "dbf_db.cpp");
+    if (!dbf_find_file(tk_w2a(full)).has_value()) {
+        // A table named by a profile may have left the folder since: that table fails alone.
+        throw dbf_exception("Table file not found: " + tk_w2a(full), 0);
+    }
     return std::make_unique<dbf_recordset>(full, open_mode, language_driver_id);
 }
 

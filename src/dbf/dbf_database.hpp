@@ -1,9 +1,11 @@
 #pragma once
 // A folder of DBF tables as one source database: every .dbf file in it is a table, named by its
-// file name in lower case without the extension. Opening a table gives a dbf_recordset; the
-// folder is listed once, at construction. At most one instance exists at a time.
+// file name in lower case without the extension (a file whose name differs from an earlier one
+// only in letter case keeps its own letters, so that both are tables). Opening a table gives a
+// dbf_recordset; the folder is listed once, at construction. At most one instance exists at a time.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +37,14 @@ class dbf_database : public tk_singleton<dbf_database>, public udb_database {
                                              uint32_t open_mode) override;
     bool test_query(const std::u16string& statement) override;
 
-    // The folder, a slash and the table name in lower case, with ".dbf" unless it ends so.
+    // The folder, a slash and the file of a listed table; for any other name, the name in lower
+    // case with ".dbf" unless it ends so.
     std::u16string get_full_table_name(const std::u16string& table_name) const;
 
     uint8_t language_driver_id = 0;
+
+  private:
+    bool is_listed(const std::u16string& table) const;
+
+    std::map<std::u16string, std::u16string> files_;  // table name -> file name in the folder
 };

@@ -73,7 +73,7 @@ void dbf_memo_file::read_length_prefixed(const char* unit, uint32_t block, uint3
     const uint64_t size = file.get_size();
     if (p + 4 >= size) {
         TK_TRACE("Reading MEMO out of range");
-        return;
+        throw dbf_exception(dbf_msg_memo_read_failed, 0);
     }
     unsigned char raw[4];
     file.read_at(p + 4, raw, 4);
@@ -85,9 +85,13 @@ void dbf_memo_file::read_length_prefixed(const char* unit, uint32_t block, uint3
         length = static_cast<int32_t>(le32(raw) - 8u);
         TK_TRACE("MEMO length=%d", static_cast<int>(length));
     }
-    if (length < 0 || p + 8 + static_cast<uint64_t>(length) > size) {
+    if (length < 0) {
         TK_TRACE("MEMO has invalid size");
         return;
+    }
+    if (p + 8 + static_cast<uint64_t>(length) > size) {
+        TK_TRACE("MEMO reaches past the end of the file");
+        throw dbf_exception(dbf_msg_memo_read_failed, 0);
     }
     if (length == 0) {
         TK_TRACE("Got empty MEMO");

@@ -285,6 +285,7 @@ void dbf_record::refill(const char* bytes) {
     TK_TRACE("%.*s", static_cast<int>(record_length_ < 20 ? record_length_ : 20), bytes);
     is_deleted = bytes[0] == '*';
     TK_TRACE("Got deleted flag: %d", is_deleted ? 1 : 0);
+    unreadable_memos.clear();
     const char* p = bytes + 1;
     const auto& fds = *fds_;
     // The field objects belong to the record; a caller that took some away broke it.
@@ -302,7 +303,17 @@ void dbf_record::refill(const char* bytes) {
         }
         field.size = l.b_memo ? 0 : l.width;
         if (l.b_memo) {
-            fill_memo(field, p, l.advance, l.vt == VT_BSTR);
+            // A memo that cannot be read (its block past the end of the memo file) costs only
+            // its own value: it is empty, and the caller learns which field it was.
+            try {
+                fill_memo(field, p, l.advance, l.vt == VT_BSTR);
+            } catch (const dbf_exception& e) {
+                if (e.level != 0) {
+                    throw;
+                }
+                field.set_empty();
+                unreadable_memos.push_back(i);
+            }
         } else {
             dbf_decode_field(p, fds[i], l.width, l.vt, codepage_, field, scratch_);
         }

@@ -59,6 +59,8 @@ class dbf_record : public udb_record {
                                               size_t width, bool b_text);
 
     bool is_deleted = false;
+    // Indexes of the memo fields of this record whose value could not be read and is empty.
+    std::vector<size_t> unreadable_memos;
 
   private:
     void fill_memo(ole_variant& value, const char* bytes, size_t width, bool b_text);

@@ -63,11 +63,34 @@ void dbf_recordset::check_header() {
         TK_TRACE("Invalid DBF header");
         throw dbf_exception(dbf_msg_bad_format);
     }
+    // A file cut short (a header counting more records than follow, or a last record cut off)
+    // keeps its complete records: those are read, and the shortfall is told by
+    // records_announced(). Nothing past the end of the file is ever read.
+    records_announced_ = header_.records_count;
+    const uint64_t size = file_->get_size();
+    if (size < header_.header_length) {
+        TK_TRACE("The file ends inside its header");
+        throw dbf_exception(dbf_msg_bad_format);
+    }
     const uint64_t needed = header_.header_length +
                             static_cast<uint64_t>(header_.record_length) * header_.records_count;
-    if (file_->get_size() < needed) {
-        TK_TRACE("Invalid file size");
-        throw dbf_exception(dbf_msg_bad_format);
+    if (size < needed) {
+        const uint64_t present = (size - header_.header_length) / header_.record_length;
+        TK_LOG(3, "The file holds %llu complete records of the %u its header announces",
+               static_cast<unsigned long long>(present),
+               static_cast<unsigned>(header_.records_count));
+        header_.records_count = static_cast<uint32_t>(present);
+        // Only records that look like records are kept from a short file: each starts with
+        // its deleted flag, a blank or a star. A file whose bytes are something else (packed
+        // or enciphered) is no table whose records can be salvaged.
+        for (uint32_t i = 0; i < header_.records_count; ++i) {
+            const unsigned char flag = file_->get_byte(
+                header_.header_length + static_cast<uint64_t>(i) * header_.record_length);
+            if (flag != ' ' && flag != '*') {
+                TK_TRACE("Record %u of a short file has no deleted flag", i + 1);
+                throw dbf_exception(dbf_msg_bad_format);
+            }
+        }
     }
 }
 
@@ -151,6 +174,13 @@ void dbf_recordset::check_record_layout() {
         const uint32_t needed = dbf_binary_width(fd.type);
         if (width != 0 && width < needed) {
             TK_TRACE("Field %s is too short for its type", fd.name);
+            throw dbf_exception(dbf_msg_bad_format);
+        }
+        // A field that is not kept in the memo file but occupies no byte of the record has no
+        // value to read.
+        const VARTYPE vt = dbf_get_vartype_2(fd);
+        if (width == 0 && vt != VT_BSTR && vt != VT_BLOB) {
+            TK_TRACE("Field %s has no length", fd.name);
             throw dbf_exception(dbf_msg_bad_format);
         }
     }

@@ -39,6 +39,9 @@ class dbf_recordset : public udb_recordset {
     int get_memo_kind() const noexcept { return memo_kind_; }
     const dbf_memo_file* memo_file() const noexcept { return memo_.get(); }
     uint32_t current_record() const noexcept { return current_; }
+    // The record count of the header; more than records_cnt when the file was cut short and
+    // only its complete records are read.
+    uint32_t records_announced() const noexcept { return records_announced_; }
     // The code page of the (possibly user-replaced) language driver id; 0 for the ANSI one.
     int get_codepage() const;
     // The path of the file really opened.
@@ -56,6 +59,7 @@ class dbf_recordset : public udb_recordset {
     std::unique_ptr<dbf_file> file_;
     dbf_header header_;
     uint32_t current_ = 0;
+    uint32_t records_announced_ = 0;
     int memo_kind_ = 0;
     int codepage_ = 0;  // the one text is decoded with
     std::unique_ptr<dbf_memo_file> memo_;

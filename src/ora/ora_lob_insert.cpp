@@ -5,12 +5,16 @@
 #include "ora/ora_util.hpp"
 #include "tk/tk_log.hpp"
 #include "udb/t_ftd.hpp"
+#include "udb/udb_field.hpp"
 #include "udb/udb_record.hpp"
 #include "udb/udb_schema.hpp"
 
 bool ora_lob_insert::is_lob_column(const t_ftd& column) {
-    return column.native_type != u"LONG" &&
-           (column.size == 0 || column.size > ora_max_inline_length) &&
+    if (!column.native_type.empty()) {
+        const std::u16string_view type = column.native_type;
+        return type.starts_with(u"CLOB") || type.starts_with(u"NCLOB") || type.starts_with(u"BLOB");
+    }
+    return (column.size == 0 || column.size > ora_max_inline_length) &&
            (column.vartype == VT_BSTR || column.vartype == VT_BLOB ||
             column.vartype == VT_BYTE_ARRAY);
 }
@@ -41,16 +45,27 @@ ora_lob_insert::~ora_lob_insert() {
     TK_TRACE("~ora_lob_insert - Step #3");
 }
 
-bool ora_lob_insert::has_content(const lob_column& column, const udb_record& record) {
-    const udb_field& field = record.field(column.position);
-    if (column.vartype == VT_BSTR) {
-        return field.vt() == VT_BSTR && !field.wstring().empty();
-    }
-    const unsigned char* bytes = nullptr;
-    return field.vt() == VT_BYTE_ARRAY && field.get_bytes(bytes) != 0;
+const udb_field* ora_lob_insert::field_for(const lob_column& column, const udb_record& record,
+                                           const std::vector<size_t>* field_of) {
+    const size_t at = field_of == nullptr                  ? column.position
+                      : column.position < field_of->size() ? (*field_of)[column.position]
+                                                           : static_cast<size_t>(-1);
+    return at < record.size() ? record[at] : nullptr;
 }
 
-bool ora_lob_insert::insert(const std::u16string& rowid, const udb_record& record) {
+bool ora_lob_insert::has_content(const lob_column& column, const udb_field* field) {
+    if (field == nullptr) {
+        return false;
+    }
+    if (column.vartype == VT_BSTR) {
+        return field->vt() == VT_BSTR && !field->wstring().empty();
+    }
+    const unsigned char* bytes = nullptr;
+    return field->vt() == VT_BYTE_ARRAY && field->get_bytes(bytes) != 0;
+}
+
+bool ora_lob_insert::insert(const std::u16string& rowid, const udb_record& record,
+                            const std::vector<size_t>* field_of) {
     TK_TRACEW(u"ora_lob_insert::insert(%s)", rowid.c_str());
     TK_TRACE("ld.size()=%d", static_cast<int>(columns_.size()));
     if (columns_.empty()) {
@@ -61,7 +76,7 @@ bool ora_lob_insert::insert(const std::u16string& rowid, const udb_record& recor
     // would cost a query and a commit per record.
     bool b_content = false;
     for (const lob_column& column : columns_) {
-        b_content = b_content || has_content(column, record);
+        b_content = b_content || has_content(column, field_for(column, record, field_of));
     }
     if (!b_content) {
         TK_TRACE("Record has only empty LOBs - skip it");
@@ -96,21 +111,22 @@ bool ora_lob_insert::insert(const std::u16string& rowid, const udb_record& recor
     stmt.execute(1);
     TK_TRACE("Step #3");
     for (lob_column& column : columns_) {
+        const udb_field* field = field_for(column, record, field_of);
         if (column.vartype == VT_BSTR) {
-            write_clob(column, record);
+            write_clob(column, field);
         } else {
-            write_blob(column, record);
+            write_blob(column, field);
         }
     }
     TK_TRACE("ora_insert::insert - at the END");
     return true;
 }
 
-void ora_lob_insert::write_blob(lob_column& column, const udb_record& record) {
+void ora_lob_insert::write_blob(lob_column& column, const udb_field* field) {
     TK_TRACE("ora_lob_insert::write_blob");
     const unsigned char* bytes = nullptr;
-    const udb_field& field = record.field(column.position);
-    const size_t count = field.vt() == VT_BYTE_ARRAY ? field.get_bytes(bytes) : 0;
+    const size_t count =
+        field != nullptr && field->vt() == VT_BYTE_ARRAY ? field->get_bytes(bytes) : 0;
     if (count == 0) {
         TK_TRACE("Got empty BLOB - skip it");
         return;
@@ -127,14 +143,13 @@ void ora_lob_insert::write_blob(lob_column& column, const udb_record& record) {
     TK_TRACE("ora_lob_insert::write_blob - at the end");
 }
 
-void ora_lob_insert::write_clob(lob_column& column, const udb_record& record) {
+void ora_lob_insert::write_clob(lob_column& column, const udb_field* field) {
     TK_TRACE("ora_lob_insert::write_clob");
-    const udb_field& field = record.field(column.position);
-    if (field.vt() != VT_BSTR || field.wstring().empty()) {
+    if (field == nullptr || field->vt() != VT_BSTR || field->wstring().empty()) {
         TK_TRACE("Got empty CLOB - skip it");
         return;
     }
-    const std::u16string& text = field.wstring();
+    const std::u16string& text = field->wstring();
     TK_TRACE("CLOB size=%d", static_cast<int>(text.size() * 2));
     TK_TRACEW(u"CLOB data='%s'", text.c_str());
     ora_engine& engine = ora_engine::instance();

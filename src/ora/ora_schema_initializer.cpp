@@ -37,7 +37,9 @@ std::u16string ora_schema_initializer::make_column_name(ora_validator& validator
     if (b_uppercase) {
         tk_wstring::to_upper(name);
     }
-    if (!validator.is_acceptable(name)) {
+    // A name Oracle refuses, or one an earlier field of the same table already got (a table
+    // may hold two fields of one name), is replaced by a safe name no field has.
+    if (!validator.is_acceptable(name) || validator.is_given(name)) {
         name = validator.get_safe_name(name);
     }
     if (name != source) {
@@ -45,6 +47,7 @@ std::u16string ora_schema_initializer::make_column_name(ora_validator& validator
         validator.add_mapped_pair(source, name);
     }
     validator.add_existing_name(name);
+    validator.mark_given(name);
     return name;
 }
 

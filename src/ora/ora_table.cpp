@@ -91,7 +91,12 @@ ora_table::ora_table(ora_database& database, std::u16string table_name, uint32_t
 }
 
 std::u16string ora_table::table_condition() const {
-    return u"table_name = '" + name + u"'";
+    return u"table_name = " + quoted_name();
+}
+
+std::u16string ora_table::quoted_name() const {
+    // The name as a string literal: a quote in it is doubled, so that it stays one literal.
+    return u"'" + tk_wstring::replace_all(name, u"'", u"''") + u"'";
 }
 
 uint32_t ora_table::get_columns_cnt() {
@@ -198,6 +203,12 @@ void ora_table::init_schema() {
             ftd.size = 0;
             ftd.native_type = u"LONG";
         }
+        // A text or raw column of the table keeps its values inline, however long it is
+        // declared: only a LOB column gets its value through a locator.
+        if (type == u"VARCHAR2" || type == u"NVARCHAR2" || type == u"CHAR" || type == u"NCHAR" ||
+            type == u"RAW") {
+            ftd.native_type = type;
+        }
     }
 }
 
@@ -251,9 +262,9 @@ void ora_table::init_indexes() {
         rows.initialize(
             0,
             u"SELECT a.constraint_name, a.column_name FROM user_cons_columns a, "
-            u"user_constraints b WHERE a.table_name='" +
-                name +
-                u"' AND a.constraint_name=b.constraint_name AND b.constraint_type='P' ORDER "
+            u"user_constraints b WHERE a.table_name=" +
+                quoted_name() +
+                u" AND a.constraint_name=b.constraint_name AND b.constraint_type='P' ORDER "
                 u"BY a.constraint_name, a.position");
         while (!rows.is_eof()) {
             const udb_record* row = rows.get_item();
@@ -282,8 +293,8 @@ void ora_table::init_indexes() {
         std::u16string sql =
             u"SELECT user_indexes.index_name, user_indexes.uniqueness, "
             u"user_ind_columns.column_name FROM user_ind_columns, user_indexes where "
-            u"user_ind_columns.table_name = '" +
-            name + u"'";
+            u"user_ind_columns.table_name = " +
+            quoted_name();
         if (database_.server_version() >= release_8) {
             sql += u" AND user_indexes.generated='N'";
         }
@@ -441,6 +452,9 @@ void ora_table::append_record(udb_record& record) {
     values.assign(u" VALUES(");
     const std::vector<std::u16string>& names = oracle_names(record);
     bool b_first = true;
+    // Which field of the record fills each column: large objects are written after the
+    // INSERT, and must find their values by name, whatever the columns' order.
+    field_of_.assign(schema.size(), static_cast<size_t>(-1));
     auto add_pair = [&](size_t eye, const std::u16string& column_name, const udb_field& field) {
         if (!b_first) {
             columns += u", ";
@@ -468,6 +482,7 @@ void ora_table::append_record(udb_record& record) {
                 TK_TRACEW(u"Field %s not found in appending record", column.name.c_str());
                 throw tk_exception(structure_message, 1);
             }
+            field_of_[eye] = i;
             add_pair(eye, column.name, *record[i]);
         }
     } else {
@@ -484,6 +499,7 @@ void ora_table::append_record(udb_record& record) {
             }
             // The column's own spelling: the field matched it without regard to case, and the
             // server compares quoted names exactly.
+            field_of_[eye] = i;
             add_pair(eye, schema.column(eye).name, *record[i]);
         }
     }
@@ -493,7 +509,7 @@ void ora_table::append_record(udb_record& record) {
     TK_TRACEW(u"GOT ROWID(2): %s", rowid.c_str());
     {
         ora_lob_insert lobs(name, schema);
-        if (lobs.insert(rowid, record)) {
+        if (lobs.insert(rowid, record, &field_of_)) {
             // The LOB writes run in the transaction the next statement would commit; the last
             // record of a table must not depend on one.
             ora_engine& engine = ora_engine::instance();

@@ -51,6 +51,7 @@ class ora_table : public ora_query_results {
     std::u16string get_safe_select_query(uint32_t& column_count);
     // "table_name = '<name>'" for the catalogue views.
     std::u16string table_condition() const;
+    std::u16string quoted_name() const;
 
     // The record's field names as table creation turned them into columns; recomputed only
     // when the record's field names change.
@@ -61,6 +62,7 @@ class ora_table : public ora_query_results {
     std::unique_ptr<ora_get_rowid> rowid_;
     std::vector<std::u16string> source_names_;
     std::vector<std::u16string> oracle_names_;
+    std::vector<size_t> field_of_;  // per column, the index of the record field that fills it
     std::u16string columns_text_;
     std::u16string values_text_;
 };

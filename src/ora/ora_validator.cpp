@@ -84,6 +84,19 @@ std::u16string ora_validator::get_safe_name(const std::u16string& name) const {
     return udb_validator::get_safe_name(clean);
 }
 
+bool ora_validator::is_given(const std::u16string& name) const {
+    for (const std::u16string& given : given_names_) {
+        if (tk_wstring::iequals(given, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ora_validator::mark_given(const std::u16string& name) {
+    given_names_.push_back(name);
+}
+
 ora_fn_validator::ora_fn_validator(const udb_schema& schema) {
     TK_TRACE("ora_fn_validator::ctor1");
     for (const t_ftd* column : schema) {

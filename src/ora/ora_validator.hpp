@@ -26,9 +26,17 @@ class ora_validator : public udb_validator {
     // than 30, every other character "_", then made unique among the existing names.
     std::u16string get_safe_name(const std::u16string& name) const override;
 
+    // Names handed out so far by this validator (without regard to case): a name given once
+    // is not given again, even when two sources bring the same one.
+    bool is_given(const std::u16string& name) const;
+    void mark_given(const std::u16string& name);
+
     // The character tests of the rules (national letters count as letters).
     static bool is_name_letter(char32_t c) noexcept;
     static bool is_name_char(char32_t c) noexcept;
+
+  private:
+    std::vector<std::u16string> given_names_;
 };
 
 // Column names of one table.

@@ -486,9 +486,15 @@ long utf16_to_utf8(const char16_t* text, size_t units, char* out, size_t capacit
 
 }  // namespace
 
+std::string tk_log::path() const {
+    const std::lock_guard<std::mutex> lock(path_mutex_);
+    return path_;
+}
+
 void tk_log::set_path(std::string path) {
     // A new file is emptied by its first line; naming the same file again keeps what the
     // process has already written there.
+    const std::lock_guard<std::mutex> lock(path_mutex_);
     if (path != path_) {
         path_ = std::move(path);
         b_truncated_.store(false, std::memory_order_relaxed);
@@ -497,7 +503,10 @@ void tk_log::set_path(std::string path) {
 }
 
 void tk_log::reset() noexcept {
-    path_.clear();
+    {
+        const std::lock_guard<std::mutex> lock(path_mutex_);
+        path_.clear();
+    }
     threshold_.store(1, std::memory_order_relaxed);
     b_newline_.store(true, std::memory_order_relaxed);
     b_enabled_.store(false, std::memory_order_relaxed);
@@ -509,6 +518,7 @@ std::FILE* tk_log::begin_line(int level) noexcept {
     if (!b_enabled_.load(std::memory_order_relaxed)) {
         return nullptr;
     }
+    const std::lock_guard<std::mutex> lock(path_mutex_);
     if (!b_truncated_.load(std::memory_order_relaxed)) {
         if (FILE* f = fopen(path_.c_str(), "wb")) {
             fclose(f);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 class tk_log {
@@ -14,8 +15,10 @@ class tk_log {
 
     // Sets the file and turns logging on; the first line written afterwards empties the file
     // (naming the file that is already set again keeps what this process wrote there).
+    // The path may change while other threads write: it is read and changed under a lock, which
+    // only a line that is written takes.
     void set_path(std::string path);
-    const std::string& path() const noexcept { return path_; }
+    std::string path() const;
 
     void set_threshold(int level) noexcept { threshold_.store(level, std::memory_order_relaxed); }
     int threshold() const noexcept { return threshold_.load(std::memory_order_relaxed); }
@@ -53,6 +56,7 @@ class tk_log {
     // Line end and close.
     void end_line(std::FILE* file) noexcept;
 
+    mutable std::mutex path_mutex_;
     std::string path_;
     std::atomic<int> threshold_{1};
     std::atomic<bool> b_newline_{true};

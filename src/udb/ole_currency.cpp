@@ -62,7 +62,9 @@ std::string ole_cy_to_string(const ole_currency& value) {
 }
 
 ole_hresult ole_cy_from_i64(int64_t value, ole_currency& out) {
-    if (value > max_whole_units || value < -max_whole_units - 1) {
+    // The range is not symmetric in whole units: -922337203685478 would need
+    // -9223372036854780000, below the smallest 64-bit count.
+    if (value > max_whole_units || value < -max_whole_units) {
         return DISP_E_OVERFLOW;
     }
     out.int64 = value * ole_currency::scale_factor;

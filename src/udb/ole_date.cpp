@@ -109,8 +109,9 @@ scan_result scan(std::string_view text, const char* format, int64_t* numbers, st
             break;
         }
         i = k;
-        const int64_t signed_value = static_cast<int64_t>(value);
-        numbers[number_index++] = negative ? -signed_value : signed_value;
+        // Negated as an unsigned number: the most negative value has no positive twin, and
+        // only the low bits reach the 16-bit fields anyway.
+        numbers[number_index++] = static_cast<int64_t>(negative ? uint64_t{0} - value : value);
         ++result.count;
     }
     result.used = i;

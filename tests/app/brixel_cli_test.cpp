@@ -252,3 +252,100 @@ TEST_F(brixel_cli_test, a_type_mapping_in_a_profile_shapes_the_replayed_table) {
     ASSERT_EQ(std::system(dump.c_str()), 0);
     EXPECT_EQ(tk_test_folder::read(folder.file("rows")), "100|Lamp\n300|Desk\n");
 }
+
+// brixel-cli has no hidden state: each run starts from the defaults, the settings store is read
+// or written only when asked, and a table that exists needs a policy.
+TEST_F(brixel_cli_test, runs_are_stateless_and_an_existing_table_needs_a_policy) {
+    write_orders(source);
+    const fs::path store = folder.path() / "config" / "Quillonworks" / "Brixel.conf";
+    ASSERT_EQ(cli("run " + connection() + " --password-env PW --definitions-only"), 0)
+        << stderr_text;
+    EXPECT_FALSE(fs::exists(store));
+    EXPECT_NE(stdout_text.find("existing tables: none chosen"), std::string::npos) << stdout_text;
+
+    // The next plain run does not inherit --definitions-only, and does not touch the table.
+    EXPECT_EQ(cli("run " + connection() + " --password-env PW"), 1);
+    EXPECT_EQ(row("orders")[7], "failed") << stdout_text;
+    EXPECT_NE(stdout_text.find("already exists in the destination and no policy for existing "
+                               "tables was chosen: overwrite, merge or skip"),
+              std::string::npos)
+        << stdout_text;
+    ASSERT_EQ(cli("run " + connection() + " --password-env PW --existing merge"), 0);
+    EXPECT_EQ(row("orders"), (row_words{"orders", "ORDERS", "3", "3", "3", "0", "0", "converted"}));
+
+    // A rejected command line saves nothing, even when asked to.
+    EXPECT_EQ(cli("run " + connection() + " --password-env PW --save-settings --tables nosuch"), 2);
+    EXPECT_FALSE(fs::exists(store));
+    ASSERT_EQ(cli("run " + connection() + " --password-env PW --existing skip --save-settings"), 0);
+    EXPECT_TRUE(fs::exists(store));
+    // The saved settings are where a later run can start from, when it asks.
+    ASSERT_EQ(cli("run --use-last-settings --password-env PW"), 0) << stderr_text;
+    EXPECT_EQ(row("orders")[7], "skipped") << stdout_text;
+    EXPECT_EQ(cli("run --password-env PW"), 2);
+}
+
+// A profile that cannot be written leaves the file it would replace as it was; a table the
+// profile names that has left the folder fails alone.
+TEST_F(brixel_cli_test, profiles_saved_whole_and_replayed_without_a_lost_table) {
+    write_orders(source);
+    write_people(source);
+    const fs::path profile = folder.path() / "kept.brixel";
+    ASSERT_EQ(cli("run " + connection() + " --password-env PW --definitions-only --save-profile '" +
+                  profile.string() + "'"),
+              0)
+        << stderr_text;
+    const std::string saved = tk_test_folder::read(profile.string());
+    // A password with a line break cannot be read back from a profile: refused, file kept.
+    EXPECT_EQ(cli("run " + connection() + " --password \"$(printf 'a\\nb')\" --save-profile '" +
+                  profile.string() + "'"),
+              2);
+    EXPECT_EQ(tk_test_folder::read(profile.string()), saved);
+
+    fs::remove(source / "people.dbf");
+    EXPECT_EQ(cli("'" + profile.string() + "' --existing overwrite --no-definitions-only"), 1)
+        << stderr_text;
+    EXPECT_EQ(row("orders")[7], "converted") << stdout_text;
+    EXPECT_EQ(row("people")[7], "failed");
+    EXPECT_NE(stdout_text.find("people: Table file not found"), std::string::npos) << stdout_text;
+}
+
+// A folder of good and damaged tables with --on-error continue: every table is reached, the good
+// ones load whole, each damaged one is named with its cause, and the exit code says so; the JSON
+// summary tells the same. --max-errors ends the run early.
+TEST_F(brixel_cli_test, good_and_damaged_tables_in_one_run) {
+    write_orders(source);
+    dbf_writer bad(dbf_ver::dbase3);
+    bad.field("ID", 'N', 5).add_record({dbf_cell::integer(1)});
+    bad.damage().dbf_size = 12;
+    bad.write(source, "broken.dbf");
+    dbf_writer short_file(dbf_ver::dbase3);
+    short_file.field("ID", 'N', 5).add_record({dbf_cell::integer(1)});
+    short_file.damage().record_count = 4;
+    short_file.write(source, "short.dbf");
+    write_people(source);
+    const fs::path json = folder.path() / "summary.json";
+    EXPECT_EQ(cli("run " + connection() + " --password-env PW --on-error continue --tables " +
+                  "broken,orders,short,people --summary-json '" + json.string() + "'"),
+              1);
+    EXPECT_EQ(row("broken")[7], "failed") << stdout_text;
+    EXPECT_EQ(row("people")[7], "converted");
+    const std::string summary = tk_test_folder::read(json.string());
+    EXPECT_NE(summary.find("\"table\":\"short\",\"destination\":\"SHORT\",\"outcome\":"
+                           "\"converted\",\"records\":1,\"records_announced\":4"),
+              std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("\"errors\":[\"broken: File does not comply with DBF format\",\"short: "
+                           "The file holds 1 of the 4 records"),
+              std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("\"exit_code\":1}"), std::string::npos);
+
+    EXPECT_EQ(cli("run " + connection() + " --password-env PW --on-error continue --max-errors 1 " +
+                  "--existing overwrite --tables broken,orders"),
+              1);
+    EXPECT_EQ(row("orders")[7], "not") << stdout_text;
+    EXPECT_TRUE(said("errors reached the limit of --max-errors")) << stderr_text;
+
+    EXPECT_EQ(cli("--version"), 0);
+    EXPECT_EQ(stdout_text.rfind("brixel-cli ", 0), 0u);
+}

@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/converter_run_fixture.hpp"
+#include "dbf/dbf_header.hpp"
 #include "dbf/dbf_record.hpp"
+#include "fuzz/dbf_fuzz_cases.hpp"
 #include "ora/ora_standin_fixture.hpp"
 #include "support/log_capture.hpp"
 #include "udb/ole_decimal.hpp"
@@ -637,4 +641,204 @@ TEST_F(brixel_converter_rejects, a_stop_request_ends_the_run_between_records) {
     EXPECT_EQ(reports[0].result, t_table_report::outcome::failed);
     EXPECT_EQ(reports[0].records_read, 2u);
     EXPECT_EQ(reports[1].result, t_table_report::outcome::not_reached);
+}
+
+// A damaged table costs only itself: every table of the folder is reached, the good ones arrive
+// whole, the readable records of a file cut short arrive with the shortfall told, and each table
+// that cannot be read is reported by name and cause.
+TEST_F(brixel_converter_run, damaged_tables_cost_only_themselves) {
+    const auto ids = [](dbf_writer& t, int count) {
+        for (int i = 1; i <= count; ++i) {
+            t.add_record({dbf_cell::integer(i)});
+        }
+    };
+    dbf_writer good(dbf_ver::dbase3);
+    good.field("ID", 'N', 5);
+    ids(good, 2);
+    write(good, "good1.dbf");
+    write(good, "good2.dbf");
+    dbf_writer announced(dbf_ver::dbase3);  // the header counts seven records, three follow
+    announced.field("ID", 'N', 5);
+    ids(announced, 3);
+    announced.damage().record_count = 7;
+    write(announced, "announced.dbf");
+    dbf_writer cut(dbf_ver::dbase3);  // the last record cut off in the middle
+    cut.field("ID", 'N', 5);
+    ids(cut, 4);
+    const std::filesystem::path cut_file = cut.write(folder_, "cut.dbf").dbf;
+    std::filesystem::resize_file(cut_file, std::filesystem::file_size(cut_file) - 3);
+    dbf_writer no_length(dbf_ver::dbase3);
+    no_length.field("ID", 'N', 5).field("EMPTY", 'N', 0);
+    write(no_length, "nolength.dbf");
+    dbf_writer no_fields(dbf_ver::foxbase);
+    no_fields.damage().record_length = 2;
+    write(no_fields, "nofields.dbf");
+    dbf_writer memos(dbf_ver::dbase3_memo);  // the second memo's block is past the memo file
+    memos.field("ID", 'N', 5).field("NOTE", 'M', 10);
+    memos.add_record({dbf_cell::integer(1), dbf_cell::memo("kept")});
+    memos.add_record({dbf_cell::integer(2), dbf_cell::memo_block(999)});
+    write(memos, "memos.dbf");
+
+    run({u"good1", u"announced", u"cut", u"memos", u"nolength", u"nofields", u"gone", u"good2"});
+    using outcome = t_table_report::outcome;
+    const auto reports = converter().reports();
+    const std::vector<outcome> expected = {
+        outcome::converted, outcome::converted, outcome::converted, outcome::converted,
+        outcome::failed,    outcome::failed,    outcome::failed,    outcome::converted};
+    ASSERT_EQ(reports.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(reports[i].result, expected[i]) << tk_w2a(reports[i].table);
+    }
+    expect_same_rows(u"good1", u"GOOD1");
+    expect_same_rows(u"good2", u"GOOD2");
+    EXPECT_EQ(rows(u"ANNOUNCED").size(), 3u);
+    EXPECT_EQ(reports[1].records_announced, 7u);
+    EXPECT_EQ(rows(u"CUT").size(), 3u);
+    EXPECT_EQ(reports[2].records, 3u);
+    const auto notes = rows(u"MEMOS");
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[0][1].wstring(), u"kept");
+    EXPECT_EQ(canonical(notes[1][1], notes[1][1]), "null");
+    const std::vector<std::string> errors = {
+        "announced: The file holds 3 of the 7 records its header announces; the complete "
+        "records are loaded",
+        "cut: The file holds 3 of the 4 records its header announces; the complete records "
+        "are loaded",
+        "memos, record #2: Failed to read MEMO field NOTE: its block is outside the memo file; "
+        "loaded as empty",
+        "nolength: File does not comply with DBF format",
+        "nofields: The table has no fields: there is no column to create",
+        "gone: Table file not found: " + folder_.string() + "/gone.dbf",
+    };
+    EXPECT_EQ(ui_.all_errors, errors);
+}
+
+// No text from a file name, a mapping or a field changes a statement: every destination name
+// follows the name rules, and no two tables or columns of a run share a name.
+TEST_F(brixel_converter_run, names_are_safe_and_distinct) {
+    dbf_writer lower(dbf_ver::dbase3);
+    lower.field("ID", 'N', 5).add_record({dbf_cell::integer(1)});
+    write(lower, "orders.dbf");
+    dbf_writer upper(dbf_ver::dbase3);
+    upper.field("ID", 'N', 5).add_record({dbf_cell::integer(2)}).add_record({dbf_cell::integer(3)});
+    write(upper, "ORDERS.DBF");
+    dbf_writer twice(dbf_ver::dbase3);  // one name for a text and a number field
+    twice.field("Point_ID", 'C', 4).field("Point_ID", 'N', 5);
+    twice.add_record({dbf_cell::text("a"), dbf_cell::integer(7)});
+    write(twice, "twice.dbf");
+    dbf_writer crafted(dbf_ver::dbase3);
+    crafted.field("ID", 'N', 5).add_record({dbf_cell::integer(4)});
+    write(crafted, "x\" AS SELECT 1 FROM dual --.dbf");
+    write(crafted, "o'brien.dbf");
+
+    std::vector<std::u16string> tables;
+    converter().get_all_tables(tables);
+    ASSERT_EQ(tables.size(), 5u);
+    const ora_statement_log log;
+    run(tables);
+    std::vector<std::string> destinations;
+    for (const t_table_report& r : converter().reports()) {
+        EXPECT_EQ(r.result, t_table_report::outcome::converted) << tk_w2a(r.table);
+        EXPECT_EQ(r.inserted, r.records) << tk_w2a(r.table);
+        destinations.push_back(tk_w2a(r.destination));
+    }
+    for (const std::string& statement : log.starting_with("CREATE TABLE")) {
+        const size_t end = statement.find('"', 14);
+        ASSERT_NE(end, std::string::npos) << statement;
+        const std::string name = statement.substr(14, end - 14);
+        EXPECT_EQ(name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$#"),
+                  std::string::npos)
+            << statement;
+        EXPECT_EQ(statement.compare(end, 3, "\" ("), 0) << statement;
+    }
+    std::sort(destinations.begin(), destinations.end());
+    EXPECT_EQ(std::adjacent_find(destinations.begin(), destinations.end()), destinations.end());
+    size_t orders = 0;  // both order tables arrive whole, each in its own table
+    for (const std::string& destination : destinations) {
+        orders += destination.starts_with("ORDERS") ? rows(tk_a2w(destination)).size() : 0;
+    }
+    EXPECT_EQ(orders, 3u);
+    const auto points = rows(u"TWICE");
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0][0].wstring(), u"a");
+    EXPECT_EQ(points[0][1].to_wstring(), u"7");
+
+    // Two tables a mapping sends to one destination: refused before anything is touched.
+    restart();
+    converter().get_table_mutator(u"twice", u"ONE");
+    converter().get_table_mutator(u"orders", u"one");
+    run({u"twice", u"orders"});
+    ASSERT_EQ(ui_.all_errors.size(), 1u);
+    EXPECT_NE(ui_.all_errors[0].find("both mapped to the destination table ONE"),
+              std::string::npos);
+    EXPECT_FALSE(exists(u"ONE"));
+}
+
+// Merging into a table whose memo columns are in another order: large objects find their
+// columns by name, and a VARCHAR2 column longer than 2000 bytes gets its value inline.
+TEST_F(brixel_converter_run, merged_values_find_their_columns_by_name) {
+    dbf_writer t(dbf_ver::dbase3_memo);
+    t.field("FIRST", 'M', 10).field("SECOND", 'M', 10).field("REMARK", 'C', 3000);
+    t.add_record({dbf_cell::memo("one"), dbf_cell::memo("two"), dbf_cell::text("a remark")});
+    write(t, "swapped.dbf");
+    sql(u"CREATE TABLE SWAPPED (SECOND NCLOB, FIRST NCLOB, REMARK VARCHAR2(3000))");
+    converter().mode = brixel_converter::mode_merge;
+    run({u"swapped"});
+    EXPECT_EQ(ui_.all_errors, std::vector<std::string>{});
+    const auto read = rows(u"SWAPPED");
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0][0].wstring(), u"two");
+    EXPECT_EQ(read[0][1].wstring(), u"one");
+    EXPECT_EQ(read[0][2].wstring(), u"a remark");
+}
+
+// Every table the DBF tests write, good ones and every kind of damage, in one folder: the run
+// reaches each table, loads the good ones whole, and names each table that fails or loses a
+// value in the error list.
+TEST_F(brixel_converter_run, a_folder_of_every_damage_kind_is_reached_table_by_table) {
+    // One table of each damage kind, and good tables of two layouts.
+    std::set<std::string> kinds;
+    for (const auto& [name, c] : dbf_fuzz_writer_cases()) {
+        const std::string kind = name.substr(0, name.rfind('_'));
+        const bool b_good = name == "types_03" || name == "types_30";
+        if (c.user_ldid != 0 || (kind.starts_with("types") && !b_good) ||
+            !kinds.insert(b_good ? name : kind).second) {
+            continue;
+        }
+        std::ofstream(folder_ / (name + ".dbf"), std::ios::binary) << c.dbf;
+        if (!c.memo.empty() && c.dbf.size() >= dbf_header::disk_size) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(c.dbf.data());
+            const char* ext = dbf_memo_extension(dbf_memo_kind(dbf_header::parse(bytes), false));
+            if (ext != nullptr) {
+                std::ofstream(folder_ / (name + "." + ext), std::ios::binary) << c.memo;
+            }
+        }
+    }
+    std::vector<std::u16string> tables;
+    converter().get_all_tables(tables);
+    ASSERT_GT(tables.size(), 20u);
+    run(tables);
+    const auto named = [&](const std::string& table) {
+        return std::any_of(ui_.all_errors.begin(), ui_.all_errors.end(), [&](const std::string& e) {
+            return e.rfind(table + ":", 0) == 0 || e.rfind(table + ", record #", 0) == 0;
+        });
+    };
+    for (const t_table_report& r : converter().reports()) {
+        const std::string table = tk_w2a(r.table);
+        SCOPED_TRACE(table);
+        ASSERT_NE(r.result, t_table_report::outcome::not_reached);
+        if (r.result == t_table_report::outcome::failed) {
+            EXPECT_TRUE(named(table));
+            continue;
+        }
+        EXPECT_EQ(r.inserted + r.rejected, r.records);
+        EXPECT_EQ(rows(r.destination).size(), r.inserted);
+        if (table.starts_with("types_")) {
+            EXPECT_EQ(r.rejected, 0u);
+            EXPECT_EQ(r.inserted, 2u);
+        }
+        if (r.rejected != 0 || r.records_announced != r.records) {
+            EXPECT_TRUE(named(table));
+        }
+    }
 }

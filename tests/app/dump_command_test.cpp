@@ -206,12 +206,19 @@ TEST_F(dump_test, damaged_table_is_reported_and_the_next_one_dumped) {
     w.damage().dbf_size = w.header_length() + w.record_length() + 2;
     w.write(folder, "b.dbf");
 
-    EXPECT_EQ(dump({folder.string(), "a", "b", "c"}), dump_table_failed);
-    EXPECT_NE(err.str().find("b: File does not comply with DBF format"), std::string::npos)
+    w.damage().record_length = 1;
+    w.write(folder, "d.dbf");
+
+    EXPECT_EQ(dump({folder.string(), "a", "b", "c", "d"}), dump_table_failed);
+    // A file cut short prints its complete records and tells the shortfall.
+    EXPECT_NE(err.str().find("b: the file holds 1 of the 2 records its header announces"),
+              std::string::npos)
         << err.str();
-    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(err.str().find("d: File does not comply with DBF format"), std::string::npos);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[1]["table"], "a");
-    EXPECT_EQ(lines[2]["table"], "c");
+    EXPECT_EQ(lines[2]["table"], "b");
+    EXPECT_EQ(lines[3]["table"], "c");
 }
 
 TEST_F(dump_test, missing_memo_file_warns_once_and_memos_read_empty) {
@@ -239,6 +246,12 @@ TEST(dump_arguments, folder_tables_and_code_page_options) {
     EXPECT_EQ(o->folder, "/data");
     EXPECT_EQ(o->tables, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(o->user_language_driver_id, 101);
+
+    // The spelling of brixel-cli run.
+    o = parse_dump_arguments({"/data", "--tables", "a, b", "--encoding", "Russian MS-DOS"}, err);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->tables, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(dbf_codepage_of(o->user_language_driver_id), 866);
 
     o = parse_dump_arguments({"--codepage", "1251", "--", "-odd-folder", "--t"}, err);
     ASSERT_TRUE(o);

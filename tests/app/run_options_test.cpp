@@ -47,10 +47,22 @@ TEST(run_options_parse, mistakes_are_usage_errors_that_say_what_is_wrong) {
         {{"--tables", "a,,b"}, "--tables: empty table name in 'a,,b'"},
         {{"--password", "x", "--password-file", "f"},
          "give the password one way: --password, --password-env or --password-file"},
+        {{"--max-errors", "0"}, "--max-errors takes a number of errors from 1 up, not '0'"},
+        {{"--connect", "scott/tiger@db"},
+         "--connect takes USER@//HOST[:PORT]/SERVICE or USER@NAME, not 'scott/tiger@db': the "
+         "password is not given in the connect string (see --password-env)"},
+        {{"--user", "adams", "--connect", "scott@//h:1/db"}, "--connect and --user disagree"},
     };
     for (const auto& [a, message] : cases) {
         EXPECT_EQ(usage_error([&] { parse_run_arguments(a, false); }), message) << a[0];
     }
+    // A connect string names the user and the server, as the separate options do.
+    const run_options c = parse_run_arguments({"--connect", "scott@//db.example:1522/ORCL"}, false);
+    EXPECT_EQ(c.user, "scott");
+    EXPECT_EQ(c.host, "db.example");
+    EXPECT_EQ(c.port, "1522");
+    EXPECT_EQ(c.service, "ORCL");
+    EXPECT_EQ(parse_run_arguments({"--connect", "scott@PROD"}, false).service, "PROD");
     // After a profile, options not given stay unset, so that the profile's values are kept.
     const run_options o = parse_run_arguments({"my.brixel", "--skip-deleted"}, true);
     EXPECT_EQ(o.profile, "my.brixel");

@@ -50,6 +50,25 @@ TEST_F(database, lists_dbf_files_in_lower_case_without_extension) {
     EXPECT_TRUE(db.is_table_exist(u"ORDERS"));  // names compared without regard to case
 }
 
+TEST_F(database, files_differing_only_in_case_are_distinct_tables) {
+    for (const char* file : {"orders.dbf", "ORDERS.DBF", "Orders.dbf", "ORDERS.dbf"}) {
+        dbf_writer w;
+        w.field("FILE", 'C', 10).add_record({dbf_cell::text(file)});
+        w.write(tables, file);
+    }
+    dbf_database db(wide(tables), 1, 0);
+    std::vector<std::u16string> names = db.get_tables();
+    ASSERT_EQ(names.size(), 4u);
+    std::vector<std::u16string> opened;
+    for (const std::u16string& table : names) {
+        auto rs = db.get_table(table, 1);
+        opened.push_back((*rs->get_item())[0]->wstring());
+    }
+    std::sort(opened.begin(), opened.end());
+    EXPECT_EQ(opened, (std::vector<std::u16string>{u"ORDERS.DBF", u"ORDERS.dbf", u"Orders.dbf",
+                                                   u"orders.dbf"}));
+}
+
 TEST_F(database, empty_and_missing_folders) {
     {
         dbf_database db(wide(tables), 1, 0);
@@ -67,11 +86,12 @@ TEST_F(database, get_table_opens_the_file_really_there_with_the_users_code_page)
         EXPECT_EQ(db.get_full_table_name(u"ITEMS.DBF"), wide(tables) + u"/items.dbf");
         auto rs = db.get_table(u"orders", 1);
         ASSERT_NE(rs, nullptr);
-        EXPECT_EQ(rs->name, wide(tables) + u"/orders.dbf");
+        EXPECT_EQ(rs->name, wide(tables) + u"/Orders.DBF");
         auto& dbf = dynamic_cast<dbf_recordset&>(*rs);
         EXPECT_NE(dbf.memo_file(), nullptr);  // Orders.FPT
         EXPECT_EQ(dbf.get_codepage(), 1252);
-        EXPECT_THROW(db.get_table(u"nothing", 1), tk_mail_assertion);
+        EXPECT_EQ(dbf_message_of([&] { db.get_table(u"nothing", 1); }),
+                  "Table file not found: " + tables.string() + "/nothing.dbf");
     }
     dbf_database russian(wide(tables), 1, 0x65);
     auto rs = russian.get_table(u"orders", 1);

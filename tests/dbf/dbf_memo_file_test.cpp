@@ -82,8 +82,9 @@ TEST_F(memo_file, fpt_reads_a_big_endian_length_at_p_plus_4_and_the_text_at_p_pl
     EXPECT_EQ(read(m, 8), "hello");
     EXPECT_EQ(read(m, 9), "");
     EXPECT_EQ(read(m, 10), "ab");  // cut at the NUL
-    EXPECT_EQ(read(m, 11), "");    // 704 + 8 + 1000 is past the end
-    EXPECT_EQ(read(m, 12), "");    // p + 4 past the end
+    // 704 + 8 + 1000 and p + 4 are past the end: a value that cannot be read is no empty value.
+    EXPECT_EQ(dbf_message_of([&] { read(m, 11); }), read_failed);
+    EXPECT_EQ(dbf_message_of([&] { read(m, 12); }), read_failed);
     // A length field cut by the end of the file is a short read.
     fpt_memo_file cut(folder.write("e.fpt", memo_file_of(fpt_header(64), 64, {}, 70)), 4);
     EXPECT_EQ(dbf_message_of([&] { read(cut, 1); }), "Error reading from file");
@@ -102,7 +103,7 @@ TEST_F(memo_file, dbt4_length_counts_the_block_header) {
     EXPECT_EQ(read(m, 3), "");  // length field below 8
     EXPECT_EQ(read(m, 4), "");  // negative as a 32-bit number: not allocated
     EXPECT_EQ(read(m, 5), "a");
-    EXPECT_EQ(read(m, 100000), "");
+    EXPECT_EQ(dbf_message_of([&] { read(m, 100000); }), read_failed);
     // The block length comes from the header.
     dbt_memo_file small(
         folder.write("b.dbt", memo_file_of(dbt4_header(64), 64, {{3, dbt4_memo("at 192", 14)}})));

@@ -83,24 +83,42 @@ INSTANTIATE_TEST_SUITE_P(table, version_byte,
 TEST_F(recordset, damaged_headers_are_not_tables) {
     EXPECT_EQ(dbf_message_of([&] { open_table(folder.write("s.dbf", std::string(31, '\3'))); }),
               bad_format);
-    // Record length 0 or 1; a record count negative as a 32-bit number; one byte short of the
-    // records; 0x7FFFFFFF records of 65535 bytes (the size needs 64 bits).
-    for (int damage = 0; damage < 5; ++damage) {
+    // Record length 0 or 1; a record count negative as a 32-bit number; a number field of
+    // length 0, which has no byte to read its value from.
+    for (int damage = 0; damage < 4; ++damage) {
         dbf_writer w;
         w.field("A", 'C', 5).add_record({dbf_cell::text("a")}).add_record({dbf_cell::text("b")});
         if (damage < 2) {
             w.damage().record_length = static_cast<uint16_t>(damage);
         } else if (damage == 2) {
             w.damage().record_count = 0x80000000u;
-        } else if (damage == 3) {
-            w.damage().dbf_size = w.header_length() + 2u * w.record_length() - 1;
         } else {
-            w.damage().record_count = 0x7FFFFFFFu;
-            w.damage().record_length = 0xFFFF;
+            w.field("Z", 'N', 0);
         }
         EXPECT_EQ(dbf_message_of([&] { open_table(w.write(folder.path(), "h.dbf").dbf); }),
                   bad_format)
             << damage;
+    }
+    // Files shorter than their header says keep their complete records, and tell how many were
+    // announced: one byte short of two records; 0x7FFFFFFF records of 65535 bytes (the size
+    // needs 64 bits).
+    for (const bool b_huge : {false, true}) {
+        dbf_writer w;
+        w.field("A", 'C', 5).add_record({dbf_cell::text("a")}).add_record({dbf_cell::text("b")});
+        if (b_huge) {
+            w.damage().record_count = 0x7FFFFFFFu;
+            w.damage().record_length = 0xFFFF;
+        } else {
+            w.damage().dbf_size = w.header_length() + 2u * w.record_length() - 1;
+        }
+        auto rs = open_table(w.write(folder.path(), "short.dbf").dbf);
+        EXPECT_EQ(rs->records_cnt, b_huge ? 0u : 1u);
+        EXPECT_EQ(rs->records_announced(), b_huge ? 0x7FFFFFFFu : 2u);
+        if (!b_huge) {
+            EXPECT_EQ(text_of(rs->get_item(), 0), u"a");
+            rs->next();
+            EXPECT_TRUE(rs->is_eof());
+        }
     }
     // Exactly header and records is enough: the end-of-file mark is not needed.
     dbf_writer whole;

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "ora/ora_lob_insert.hpp"
 #include "ora/ora_standin_fixture.hpp"
 #include "ora/ora_table.hpp"
 #include "support/log_capture.hpp"
@@ -70,7 +72,15 @@ TEST_F(ora_table_test, column_types_sizes_and_nullability) {
         EXPECT_EQ(ftd.size, columns[i].size);
         EXPECT_EQ(ftd.reserved, columns[i].reserved);
         EXPECT_EQ(ftd.b_not_null, label == "N10");
-        EXPECT_EQ(ftd.native_type, label == "L" ? u"LONG" : u"");
+        // The type of a text or raw column is kept: however long, it holds no large object.
+        const std::map<std::string, std::u16string> natives = {{"NV", u"NVARCHAR2"},
+                                                               {"V", u"VARCHAR2"},
+                                                               {"C", u"CHAR"},
+                                                               {"R", u"RAW"},
+                                                               {"L", u"LONG"}};
+        const auto native = natives.find(label);
+        EXPECT_EQ(ftd.native_type, native == natives.end() ? u"" : native->second);
+        EXPECT_EQ(ora_lob_insert::is_lob_column(ftd), label == "CL" || label == "BL");
         EXPECT_EQ(ftd.default_value.vt(), VT_EMPTY);
     }
     // The column object of the national text is halved too.
@@ -150,6 +160,12 @@ TEST_F(ora_table_test, primary_key_indexes_and_the_update_key) {
     ASSERT_EQ(unnamed->indexes.size(), 1u);
     EXPECT_TRUE(unnamed->indexes[0].b_primary);
     EXPECT_EQ(unnamed->indexes[0].name.rfind(u"SYS_C", 0), 0u);
+    // The catalogue is asked about a name with a quote in it as one literal.
+    sql(u"CREATE TABLE \"O'KEYS\" (ID NUMBER(5) PRIMARY KEY, NAME NVARCHAR2(4))");
+    const std::unique_ptr<ora_table> quoted = open(u"O'KEYS");
+    EXPECT_EQ(quoted->schema.size(), 2u);
+    ASSERT_EQ(quoted->indexes.size(), 1u);
+    EXPECT_TRUE(quoted->indexes[0].b_primary);
 }
 
 TEST_F(ora_table_test, values_nulls_dates_and_numbers_read_back) {

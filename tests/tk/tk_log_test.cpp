@@ -189,6 +189,24 @@ TEST_F(tk_log_test, two_threads_write_whole_lines_without_a_lock) {
         ++count;
     }
     EXPECT_EQ(count, 401);
+
+    // The path changed while another thread writes: every line lands whole in one of the files.
+    const std::string other = path_ + ".2";
+    std::thread switcher([&] {
+        for (int i = 0; i < 200; ++i) {
+            tk_log::get().set_path(i % 2 == 0 ? other : path_);
+        }
+    });
+    writer(3);
+    switcher.join();
+    const std::regex thread_line(R"(thread 3 line [0-9]+\r)");
+    for (const std::string& file : {path_, other}) {
+        std::istringstream written(tk_test_folder::read(file));
+        while (std::getline(written, line)) {
+            EXPECT_TRUE(std::regex_match(line, thread_line) || std::regex_match(line, shape))
+                << line;
+        }
+    }
 }
 
 }  // namespace

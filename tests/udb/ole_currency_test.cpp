@@ -96,6 +96,6 @@ TEST(OleCurrencyConvert, FromIntegersOverflowBeyondTheRange) {
     EXPECT_EQ(cy.int64, 9223372036854770000);
     EXPECT_EQ(ole_cy_from_i64(922337203685478, cy), DISP_E_OVERFLOW);
     ASSERT_EQ(ole_cy_from_i64(-922337203685477, cy), OLE_S_OK);
-    EXPECT_EQ(ole_cy_from_i64(-922337203685479, cy), DISP_E_OVERFLOW);
+    EXPECT_EQ(ole_cy_from_i64(-922337203685478, cy), DISP_E_OVERFLOW);
     EXPECT_EQ(ole_cy_from_u64(UINT64_MAX, cy), DISP_E_OVERFLOW);
 }

@@ -40,6 +40,10 @@ TEST(OleDateParse, TimestampsAndTimes) {
     EXPECT_EQ(printed("12:15 PM"), "0000-00-00 12:15:00");
     EXPECT_EQ(kind_of("99:99:99"), ole_date::kind_invalid);
     EXPECT_EQ(kind_of("10:30x"), ole_date::kind_invalid);
+    // Numbers at and past the 64-bit range are read without overflowing; a 16-bit field keeps
+    // their low bits, as it keeps those of any number.
+    EXPECT_EQ(printed("-9223372036854775808:00"), "0000-00-00 00:00:00");
+    EXPECT_EQ(printed("-9223372036854775807:00"), "0000-00-00 01:00:00");
 }
 
 TEST(OleDateParse, NumericDateForms) {
