@@ -13,17 +13,20 @@
 #include "app/folder_report_command.hpp"
 #include "app/run_command.hpp"
 #include "app/run_summary.hpp"
+#include "app/verify_command.hpp"
 
 namespace {
 
 const char* const usage =
     "usage: brixel-cli PROFILE [OPTIONS]\n"
     "       brixel-cli run [OPTIONS]\n"
+    "       brixel-cli verify [OPTIONS]\n"
     "       brixel-cli inspect FOLDER [TABLE...] [--encoding ID|NAME]\n"
     "       brixel-cli dump FOLDER [TABLE...] [--codepage CP | --ldid ID]\n"
     "commands:\n"
     "  PROFILE  run the conversion a profile describes, without questions\n"
     "  run      run a conversion described by options (and an optional profile)\n"
+    "  verify   compare the converted tables with their sources value by value\n"
     "  inspect  show the tables of a DBF folder and the Oracle types they would get\n"
     "  dump     print the records of DBF tables as JSON Lines\n"
     "'brixel-cli COMMAND --help' describes a command and its options;\n"
@@ -92,6 +95,16 @@ int main(int argc, char** argv) {
     }
     if (command == "run") {
         return run(rest, false);
+    }
+    if (command == "verify") {
+        run_terminal terminal{std::cout, std::cerr, std::cin};
+        try {
+            return verify_command(parse_run_arguments(rest, false), terminal);
+        } catch (const run_usage_error& e) {
+            std::cerr << "brixel-cli verify: " << e.message
+                      << "\n'brixel-cli verify --help' shows the usage\n";
+            return cli_exit_usage;
+        }
     }
     if (command == "inspect") {
         return inspect(rest);

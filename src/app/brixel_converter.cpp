@@ -126,7 +126,9 @@ void brixel_converter::operator()() {
             throw tk_exception("There is no connection to an Oracle server.", 1);
         }
         ora_base->b_uppercase = uppercase;
+        ora_base->values = values;
         dbf_database source(src, 1, static_cast<uint8_t>(code_page & 0xFF));
+        source.values = values;
         TK_TRACE("After initializing DBs");
 
         udb_custom_conversion rules;
@@ -350,6 +352,14 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
                 ++report.inserted;
                 if (dbf != nullptr && !dbf->unreadable_memos.empty()) {
                     report_unreadable_memos(table, number, *dbf);
+                }
+                if (dbf != nullptr && !dbf->notes.empty()) {
+                    // Values the record carried as NULL for a reason the user must hear; the
+                    // record itself is loaded.
+                    errors.set_context(table, number);
+                    for (const std::string& note : dbf->notes) {
+                        errors.handle(tk_exception(note, 0), false);
+                    }
                 }
             }
         } catch (const tk_exception& e) {

@@ -16,6 +16,7 @@
 #include "tk/tk_singleton.hpp"
 #include "udb/udb_converter.hpp"
 #include "udb/udb_schema.hpp"
+#include "udb/udb_values.hpp"
 
 class dbf_database;
 class dbf_record;
@@ -90,6 +91,8 @@ class brixel_converter : public udb_converter,
     bool skip_del = false;          // leave deleted records out
     int32_t code_page = 0;          // 0: each file's own code page
     bool b_save_settings = true;    // write the settings back to the store at the end
+    // Exact for new settings; a profile without the setting replays as classic.
+    udb_values values = udb_values::exact;
 
   private:
     // One table step; `used_names` holds the destination names of this run so far.

@@ -68,6 +68,16 @@ bool brixel_converter::serialize(bool b_store) {
 
     text("dest", dest);
 
+    // Settings written before the values setting existed hold no value: exact, as for new
+    // settings. Only a profile without it replays as classic.
+    std::u16string values_name = b_store ? tk_a2w(std::string(udb_values_name(values))) : u"";
+    const bool b_values = key.exchange("values", values_name, b_store);
+    if (b_store) {
+        b_ok = b_values && b_ok;
+    } else {
+        values = udb_values_from_name(tk_w2a(values_name)).value_or(udb_values::exact);
+    }
+
     number = b_store ? static_cast<uint32_t>(mode) : static_cast<uint32_t>(mode_overwrite);
     if (!b_store || mode <= mode_skip) {
         b_ok = key.exchange("mode", number, b_store) && b_ok;
@@ -128,6 +138,17 @@ bool brixel_converter::load_profile(const std::u16string& path) {
                     value.c_str());
         }
     }
+    // A profile saved before the values setting existed replays as it always did.
+    const std::u16string values_text = profile.get_value(generic_section, u"values");
+    if (const auto named = udb_values_from_name(tk_w2a(values_text))) {
+        values = *named;
+    } else {
+        if (!values_text.empty()) {
+            TK_LOGW(2, u"Profile value values=%s is neither exact nor classic; classic is used",
+                    values_text.c_str());
+        }
+        values = udb_values::classic;
+    }
     // The profile's "mode" carries the existing-table policy: a saved profile replays with the
     // policy it was saved with. Only the three policies are taken.
     if (const std::u16string value = profile.get_value(generic_section, u"mode");
@@ -147,6 +168,7 @@ bool brixel_converter::store_profile(const std::u16string& path) {
     profile.set_value(generic_section, u"skip deleted", skip_del ? u"1" : u"0");
     profile.set_value(generic_section, u"bool as is", bool_dbf ? u"1" : u"0");
     profile.set_value(generic_section, u"encoding", tk_a2w(std::to_string(code_page)));
+    profile.set_value(generic_section, u"values", tk_a2w(std::string(udb_values_name(values))));
     b_ok = ora_db_mutator::store_profile(profile) && b_ok;
     if (!b_ok) {
         return false;

@@ -56,8 +56,9 @@ const std::map<std::string, flag_member, std::less<>>& flag_options() {
 }
 
 // Options with a value that is not kept as text.
-const char* const valued_options[] = {"--tables",    "--existing", "--uppercase",  "--encoding",
-                                      "--log-level", "--on-error", "--max-errors", "--connect"};
+const char* const valued_options[] = {"--tables",   "--existing",  "--uppercase",
+                                      "--encoding", "--log-level", "--on-error",
+                                      "--max-errors", "--connect", "--values"};
 
 bool is_valued(std::string_view name) {
     if (text_options().count(name) != 0) {
@@ -141,6 +142,12 @@ void set_valued(run_options& options, const std::string& name, const std::string
             throw run_usage_error("--uppercase takes on or off, not '" + value + "'");
         }
         options.uppercase = v == "on";
+    } else if (name == "--values") {
+        once(options.values.has_value());
+        options.values = udb_values_from_name(ascii_lower(value));
+        if (!options.values) {
+            throw run_usage_error("--values takes exact or classic, not '" + value + "'");
+        }
     } else if (name == "--encoding") {
         once(options.encoding.has_value());
         options.encoding = parse_encoding(value);
@@ -505,6 +512,9 @@ void apply_run_options(const run_options& options, brixel_converter& converter,
     }
     if (options.encoding) {
         converter.code_page = *options.encoding;
+    }
+    if (options.values) {
+        converter.values = *options.values;
     }
 
     if (converter.src.empty()) {

@@ -15,6 +15,7 @@
 
 #include "app/cli_user_interface.hpp"
 #include "tk/tk_exception.hpp"
+#include "udb/udb_values.hpp"
 
 class brixel_converter;
 
@@ -43,6 +44,7 @@ struct run_options {
     std::optional<bool> skip_indexes;
     std::optional<bool> uppercase;
     std::optional<uint8_t> encoding;  // language driver id of the chosen code page, 0 = each file's
+    std::optional<udb_values> values;  // --values exact|classic
     std::optional<std::string> log_file;
     std::optional<int> log_level;
     std::optional<std::string> save_profile;

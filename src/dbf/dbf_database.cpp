@@ -104,7 +104,7 @@ std::unique_ptr<udb_recordset> dbf_database::get_table(const std::u16string& tab
         // A table named by a profile may have left the folder since: that table fails alone.
         throw dbf_exception("Table file not found: " + tk_w2a(full), 0);
     }
-    return std::make_unique<dbf_recordset>(full, open_mode, language_driver_id);
+    return std::make_unique<dbf_recordset>(full, open_mode, language_driver_id, values);
 }
 
 bool dbf_database::delete_tab(const std::u16string& table_name) {

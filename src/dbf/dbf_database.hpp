@@ -12,6 +12,7 @@
 
 #include "tk/tk_singleton.hpp"
 #include "udb/udb_database.hpp"
+#include "udb/udb_values.hpp"
 
 class dbf_database : public tk_singleton<dbf_database>, public udb_database {
   public:
@@ -42,6 +43,8 @@ class dbf_database : public tk_singleton<dbf_database>, public udb_database {
     std::u16string get_full_table_name(const std::u16string& table_name) const;
 
     uint8_t language_driver_id = 0;
+    // How the tables opened from now on decode their values.
+    udb_values values = udb_values::classic;
 
   private:
     bool is_listed(const std::u16string& table) const;

@@ -39,6 +39,7 @@ void dbf_field_descriptor::assign_standard(const unsigned char* bytes) {
     type = bytes[11];
     length = bytes[16];
     decimals = bytes[17];
+    rest[0] = bytes[18];
 }
 
 void dbf_field_descriptor::assign_level7(const unsigned char* bytes) {

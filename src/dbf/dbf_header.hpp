@@ -32,16 +32,19 @@ struct dbf_field_descriptor {
     uint8_t type = 0;    // field type letter
     uint8_t length = 0;
     uint8_t decimals = 0;
-    uint8_t rest[13] = {};  // level 7: index flag, next auto-increment value, reserved
+    uint8_t rest[13] = {};  // level 7: index flag, next auto-increment value, reserved;
+                            // standard layout: rest[0] holds the field flags (byte 18)
 
     // Length and decimal count read together as one little-endian 16-bit value: the length of
     // character-like fields longer than 255.
     uint32_t wide_length() const noexcept { return length + 256u * decimals; }
     std::string_view name_view() const noexcept;
+    // Visual FoxPro field flags: 0x01 hidden system field, 0x02 nullable, 0x04 binary.
+    uint8_t vfp_flags() const noexcept { return rest[0]; }
 
     // A standard 32-byte descriptor: name (to its first NUL, at most 11 bytes), type letter
-    // (byte 11), length (16) and decimal count (17) replace those of this descriptor; its other
-    // bytes stay as they are.
+    // (byte 11), length (16), decimal count (17) and flags (18) replace those of this
+    // descriptor; its other bytes stay as they are.
     void assign_standard(const unsigned char* bytes);
     // A level-7 48-byte descriptor, copied whole (the name is cut at 31 characters).
     void assign_level7(const unsigned char* bytes);

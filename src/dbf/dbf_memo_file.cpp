@@ -99,8 +99,8 @@ void dbf_memo_file::read_length_prefixed(const char* unit, uint32_t block, uint3
     }
     out.resize(static_cast<size_t>(length));
     file.read_at(p + 8, out.data(), out.size());
-    // The memo is taken as a NUL-terminated string.
-    if (const size_t nul = out.find('\0'); nul != std::string::npos) {
+    // The memo is taken as a NUL-terminated string, unless it is to be read whole.
+    if (const size_t nul = out.find('\0'); !b_whole && nul != std::string::npos) {
         out.resize(nul);
     }
 }

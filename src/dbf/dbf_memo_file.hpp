@@ -30,6 +30,10 @@ class dbf_memo_file {
 
     uint64_t get_size() const noexcept { return file.get_size(); }
 
+    // Length-prefixed memos are returned with every byte, zero bytes included (exact values);
+    // otherwise they end at their first zero byte.
+    bool b_whole = false;
+
   protected:
     // Length-prefixed memo at p = block x block_length: the length at p+4, the text at p+8.
     // big_endian selects the FoxPro length field; otherwise the dBASE IV one (which counts the

@@ -257,12 +257,63 @@ ole_variant dbf_field::get_variant(const char* bytes, const dbf_field_descriptor
 // dbf_record
 
 dbf_record::dbf_record(const std::vector<dbf_field_descriptor>& fds, const char* bytes,
-                       size_t record_length, dbf_memo_file* memo, int codepage)
-    : fds_(&fds), record_length_(record_length), memo_(memo), codepage_(codepage) {
+                       size_t record_length, dbf_memo_file* memo, int codepage, udb_values values,
+                       uint8_t version)
+    : fds_(&fds), record_length_(record_length), memo_(memo), codepage_(codepage), values_(values) {
+    const bool b_exact = values == udb_values::exact;
+    const bool b_level7 = dbf_is_level7(version);
+    const bool b_vfp = dbf_is_vfp(version);
     layout_.reserve(fds.size());
     reserve(fds.size());
+    uint32_t offset = 1;
+    int next_bit = 0;
     for (const auto& fd : fds) {
-        layout l{dbf_get_size_2(fd), dbf_get_advance(fd), dbf_get_vartype_2(fd), false, {}};
+        layout l{dbf_get_size_2(fd),
+                 dbf_get_advance(fd),
+                 dbf_get_vartype_2(fd),
+                 false,
+                 {},
+                 false,
+                 {},
+                 0};
+        l.offset = offset;
+        offset += l.advance;
+        if (b_exact) {
+            uint32_t reserved = 0;
+            l.vt = dbf_get_vartype_exact(fd, version, reserved);
+            l.b_memo = dbf_is_memo_type(fd, b_level7);
+            l.width = l.b_memo ? 0 : l.width;
+            l.exact.precision = static_cast<int>(reserved >> 8);
+            l.exact.scale = static_cast<int>(reserved & 0xFF);
+            l.exact.b_level7 = b_level7;
+            if (b_vfp && fd.type == '0') {
+                // The null flags: read with the other fields, never a field of their own.
+                l.b_hidden = true;
+                null_flags_offset_ = l.offset;
+                null_flags_width_ = l.advance;
+                layout_.push_back(std::move(l));
+                continue;
+            }
+            if (b_vfp) {
+                // Bits are handed out in field order: a V or Q field's length bit first, then
+                // the null bit of a nullable field.
+                if (fd.type == 'V' || fd.type == 'Q') {
+                    l.exact.length_bit = next_bit++;
+                }
+                if ((fd.vfp_flags() & 0x02) != 0) {
+                    l.exact.null_bit = next_bit++;
+                }
+            }
+            l.name = field_name(fd, 0);
+            if (l.b_memo) {
+                push_back(new udb_field(l.name, 0, ole_variant(), false, false));
+            } else {
+                TK_ASSERT(l.width != 0, "dbf_rec.cpp");
+                push_back(new udb_field(l.name, l.width, ole_variant(), false, false));
+            }
+            layout_.push_back(std::move(l));
+            continue;
+        }
         if ((l.vt == VT_BSTR || l.vt == VT_BLOB) && l.width == 0) {
             l.b_memo = true;
             l.name = field_name(fd, 0);
@@ -278,6 +329,15 @@ dbf_record::dbf_record(const std::vector<dbf_field_descriptor>& fds, const char*
     refill(bytes);
 }
 
+bool dbf_record::is_null_flag_set(const char* bytes, int bit) const {
+    const auto byte = static_cast<uint32_t>(bit) / 8;
+    if (bit < 0 || null_flags_offset_ == 0 || byte >= null_flags_width_ ||
+        null_flags_offset_ + byte >= record_length_) {
+        return false;
+    }
+    return (static_cast<unsigned char>(bytes[null_flags_offset_ + byte]) & (1u << (bit % 8))) != 0;
+}
+
 dbf_record::~dbf_record() = default;
 
 void dbf_record::refill(const char* bytes) {
@@ -288,21 +348,31 @@ void dbf_record::refill(const char* bytes) {
     unreadable_memos.clear();
     const char* p = bytes + 1;
     const auto& fds = *fds_;
-    // The field objects belong to the record; a caller that took some away broke it.
-    TK_ASSERT(size() == layout_.size(), "dbf_rec.cpp");
+    const bool b_exact = values_ == udb_values::exact;
+    if (b_exact) {
+        notes.clear();
+    }
+    size_t index = 0;
     for (size_t i = 0; i < layout_.size(); ++i) {
         const layout& l = layout_[i];
+        if (l.b_hidden) {
+            p += l.advance;
+            continue;
+        }
         TK_TRACE("field #%d: type=%08X, size=%d", static_cast<int>(i), static_cast<unsigned>(l.vt),
                  static_cast<int>(l.width));
-        TK_ASSERT((*this)[i] != nullptr, "dbf_rec.cpp");
-        udb_field& field = *(*this)[i];
+        // The field objects belong to the record; a caller that took some away broke it.
+        TK_ASSERT(index < size() && (*this)[index] != nullptr, "dbf_rec.cpp");
+        udb_field& field = *(*this)[index++];
         // A record handed out before may have been renamed or resized by its user; every
         // record read starts from the table's own field.
         if (field.name != l.name) {
             field.name = l.name;
         }
         field.size = l.b_memo ? 0 : l.width;
-        if (l.b_memo) {
+        if (b_exact && is_null_flag_set(bytes, l.exact.null_bit)) {
+            field.set_null();
+        } else if (l.b_memo) {
             // A memo that cannot be read (its block past the end of the memo file) costs only
             // its own value: it is empty, and the caller learns which field it was.
             try {
@@ -312,13 +382,22 @@ void dbf_record::refill(const char* bytes) {
                     throw;
                 }
                 field.set_empty();
-                unreadable_memos.push_back(i);
+                unreadable_memos.push_back(index - 1);
             }
+        } else if (b_exact) {
+            uint32_t width = l.width;
+            if (is_null_flag_set(bytes, l.exact.length_bit)) {
+                // The field is shorter than its width: its last byte says how long.
+                const auto length = static_cast<unsigned char>(p[width - 1]);
+                width = length < width ? length : width - 1;
+            }
+            dbf_decode_exact(p, fds[i], width, l.exact, codepage_, field, number_text_, notes);
         } else {
             dbf_decode_field(p, fds[i], l.width, l.vt, codepage_, field, scratch_);
         }
         p += l.advance;
     }
+    TK_ASSERT(index == size(), "dbf_rec.cpp");
 }
 
 void dbf_record::fill_memo(ole_variant& value, const char* bytes, size_t width, bool b_text) {
@@ -335,6 +414,12 @@ void dbf_record::fill_memo(ole_variant& value, const char* bytes, size_t width, 
         return;
     }
     memo_->read_memo(block, memo_text_);
+    if (!b_text && values_ == udb_values::exact) {
+        // Binary memos arrive byte for byte.
+        value.set_bytes(reinterpret_cast<const unsigned char*>(memo_text_.data()),
+                        memo_text_.size());
+        return;
+    }
     if (b_text) {
         std::u16string& text = value.wstring_buffer();
         dbf_decode_text(memo_text_, codepage_, text);

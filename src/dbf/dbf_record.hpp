@@ -14,6 +14,7 @@
 #include "dbf/dbf_memo_file.hpp"
 #include "udb/ole_variant.hpp"
 #include "udb/udb_record.hpp"
+#include "udb/udb_values.hpp"
 
 // Bytes the field occupies in the record (0 for memo fields, which still advance the record
 // position by their wide length).
@@ -30,6 +31,32 @@ uint32_t dbf_binary_width(uint8_t type);
 void dbf_decode_field(const char* bytes, const dbf_field_descriptor& fd, uint32_t width, VARTYPE vt,
                       int codepage, ole_variant& out, std::u16string& scratch);
 
+// What exact decoding needs to know of a field beyond its descriptor.
+struct dbf_exact_field {
+    int precision = 0;  // N, F: the NUMBER(precision, scale) the column is
+    int scale = 0;
+    int null_bit = -1;    // Visual FoxPro: the field's bit in _NullFlags, -1 for none
+    int length_bit = -1;  // V, Q: the bit telling the field's last byte holds its length
+    bool b_level7 = false;
+};
+
+// True for Visual FoxPro version bytes (0x30, 0x31, 0x32).
+bool dbf_is_vfp(uint8_t version) noexcept;
+// Exact values: true for a field whose value lives in the memo file (M, G, P, W, and B outside
+// Visual FoxPro).
+bool dbf_is_memo_type(const dbf_field_descriptor& fd, bool level7);
+// Exact values: the VARTYPE of a field of a table of this version byte; `reserved` receives
+// NUMBER precision x 256 + scale for numbers, 2 for dates, 3 for date-times with milliseconds.
+VARTYPE dbf_get_vartype_exact(const dbf_field_descriptor& fd, uint8_t version, uint32_t& reserved);
+// Exact values: the size of the field's column (0 for memo fields).
+uint32_t dbf_get_size_exact(const dbf_field_descriptor& fd, bool level7);
+// Exact values: decodes one field's bytes. A value that cannot be carried raises a level-0
+// dbf_exception naming the field; a value written as NULL with a reason appends the reason to
+// `notes`.
+void dbf_decode_exact(const char* bytes, const dbf_field_descriptor& fd, uint32_t width,
+                      const dbf_exact_field& ef, int codepage, ole_variant& out,
+                      std::string& scratch, std::vector<std::string>& notes);
+
 class dbf_field : public udb_field {
   public:
     // A field of the given bytes.
@@ -45,8 +72,11 @@ class dbf_record : public udb_record {
   public:
     // record_length: the bytes of `bytes` (the header's record length); the descriptors and the
     // memo reader must outlive the record. The bytes are not kept.
+    // With exact values, `version` is the table's version byte: it decides the dBASE 7 binary
+    // layouts and the Visual FoxPro null flags, whose hidden field gets no field object.
     dbf_record(const std::vector<dbf_field_descriptor>& fds, const char* bytes,
-               size_t record_length, dbf_memo_file* memo, int codepage);
+               size_t record_length, dbf_memo_file* memo, int codepage,
+               udb_values values = udb_values::classic, uint8_t version = 0);
     ~dbf_record() override;
     dbf_record(const dbf_record&) = delete;
     dbf_record& operator=(const dbf_record&) = delete;
@@ -61,6 +91,9 @@ class dbf_record : public udb_record {
     bool is_deleted = false;
     // Indexes of the memo fields of this record whose value could not be read and is empty.
     std::vector<size_t> unreadable_memos;
+    // Exact values: why a value of the record last read was written as NULL (an impossible
+    // date, an unknown logical byte); empty for most records.
+    std::vector<std::string> notes;
 
   private:
     void fill_memo(ole_variant& value, const char* bytes, size_t width, bool b_text);
@@ -70,14 +103,22 @@ class dbf_record : public udb_record {
         uint32_t advance;
         VARTYPE vt;
         bool b_memo;
-        std::u16string name;  // the field's name as built, restored should a caller change it
+        std::u16string name;    // the field's name as built, restored should a caller change it
+        bool b_hidden = false;  // exact values: the null flags, not a field of the record
+        dbf_exact_field exact;
+        uint32_t offset = 0;  // from the record's first byte
     };
+    bool is_null_flag_set(const char* bytes, int bit) const;
 
     const std::vector<dbf_field_descriptor>* fds_;
     size_t record_length_;
     dbf_memo_file* memo_;
     int codepage_;
     std::vector<layout> layout_;
+    udb_values values_ = udb_values::classic;
+    uint32_t null_flags_offset_ = 0;  // exact values: where _NullFlags lies; 0 for none
+    uint32_t null_flags_width_ = 0;
+    std::string number_text_;
     std::u16string scratch_;
     std::string memo_text_;
 };

@@ -1,5 +1,7 @@
 #include "dbf/dbf_recordset.hpp"
 
+#include <cstring>
+
 #include "dbf/dbf_codepage.hpp"
 #include "dbf/dbf_exception.hpp"
 #include "tk/error_handler.hpp"
@@ -8,8 +10,8 @@
 #include "tk/tk_wstring.hpp"
 
 dbf_recordset::dbf_recordset(const std::u16string& file_name, uint32_t open_mode,
-                             uint8_t user_language_driver_id)
-    : udb_recordset(file_name, true) {
+                             uint8_t user_language_driver_id, udb_values values)
+    : udb_recordset(file_name, true), values_(values) {
     TK_TRACEW(u"dbf_recordset::ctor(%s, cp=%d)", file_name.c_str(),
               static_cast<int>(user_language_driver_id));
     const std::string wanted = tk_w2a(file_name);
@@ -27,6 +29,24 @@ dbf_recordset::dbf_recordset(const std::u16string& file_name, uint32_t open_mode
     records_cnt = header_.records_count;
 
     memo_kind_ = dbf_memo_kind(header_, true);
+    if (values_ == udb_values::exact && memo_kind_ == dbf_memo_none) {
+        // Writers leave the table's memo flag clear while the table has memo fields and its
+        // memo file lies beside it: the fields decide.
+        const bool b_level7 = dbf_is_level7(header_.version);
+        bool b_memo_field = false;
+        for (const auto& fd : fds_) {
+            b_memo_field = b_memo_field || dbf_is_memo_type(fd, b_level7);
+        }
+        if (b_memo_field) {
+            if (dbf_is_vfp(header_.version)) {
+                memo_kind_ = (header_.table_flags & 0x04) != 0 ? dbf_memo_dct : dbf_memo_fpt_vfp;
+            } else if (b_level7) {
+                memo_kind_ = dbf_memo_dbt_iv;
+            } else if (header_.version == 0x03) {
+                memo_kind_ = dbf_memo_dbt_old;
+            }
+        }
+    }
     try {
         init_memo_file();
     } catch (const dbf_no_memo_exception& e) {
@@ -44,7 +64,21 @@ dbf_recordset::dbf_recordset(const std::u16string& file_name, uint32_t open_mode
         TK_TRACE("Setting user-defined codepage: %d", static_cast<int>(user_language_driver_id));
         header_.language_driver_id = user_language_driver_id;
     }
-    codepage_ = dbf_effective_codepage(dbf_codepage_of(header_.language_driver_id));
+    if (values_ == udb_values::exact) {
+        std::string driver_name;
+        if (dbf_is_level7(header_.version) && file_->get_size() >= 64) {
+            char raw_name[32];
+            file_->read_at(32, raw_name, sizeof raw_name);
+            driver_name.assign(raw_name, strnlen(raw_name, sizeof raw_name));
+        }
+        dbf_codepage_choice choice = dbf_resolve_codepage(user_language_driver_id, path_,
+                                                          driver_name, header_.language_driver_id);
+        TK_TRACE("Code page %d: %s", choice.codepage, choice.why.c_str());
+        codepage_ = choice.codepage;
+        codepage_reason_ = std::move(choice.why);
+    } else {
+        codepage_ = dbf_effective_codepage(dbf_codepage_of(header_.language_driver_id));
+    }
     init_indexes();
     buffer_.assign(header_.record_length, '\0');
 }
@@ -134,6 +168,19 @@ void dbf_recordset::init_schema() {
 }
 
 void dbf_recordset::fd7_post_process(const dbf_field_descriptor& fd) {
+    if (values_ == udb_values::exact) {
+        if (dbf_is_vfp(header_.version) && fd.type == '0') {
+            return;  // Visual FoxPro's null flags: read with the record, no column
+        }
+        uint32_t reserved = 0;
+        const VARTYPE vt = dbf_get_vartype_exact(fd, header_.version, reserved);
+        std::u16string field_name;
+        dbf_decode_text(fd.name_view(), 0, field_name);
+        schema.add_owned(std::make_unique<t_ftd>(
+            dbf_get_size_exact(fd, dbf_is_level7(header_.version)), field_name, vt, false, false,
+            ole_variant(), reserved, std::u16string()));
+        return;
+    }
     const uint32_t width = dbf_get_size_2(fd);
     const VARTYPE vt = dbf_get_vartype_2(fd);
     uint32_t reserved = 0;
@@ -214,6 +261,7 @@ void dbf_recordset::init_memo_file() {
         throw dbf_no_memo_exception();
     }
     memo_ = dbf_open_memo_file(memo_kind_, *memo_path);
+    memo_->b_whole = values_ == udb_values::exact;
 }
 
 void dbf_recordset::init_indexes() {
@@ -251,8 +299,9 @@ udb_record* dbf_recordset::get_item() {
         file_->read_at(offset, buffer_.data(), buffer_.size());
         TK_TRACE("dbf_recordset::get_codepage");
         if (!record_) {
-            record_ = std::make_unique<dbf_record>(fds_, buffer_.data(), buffer_.size(),
-                                                   memo_.get(), codepage_);
+            record_ =
+                std::make_unique<dbf_record>(fds_, buffer_.data(), buffer_.size(), memo_.get(),
+                                             codepage_, values_, header_.version);
         } else {
             record_->refill(buffer_.data());
         }

@@ -20,9 +20,11 @@ class dbf_recordset : public udb_recordset {
   public:
     // file_name: the full file name of the table (lower case is fine: the file really there is
     // found without regard to case). open_mode 1 or 8 reads the table; any other mode only opens
-    // the file. user_language_driver_id: 0, or the id that replaces the header's.
+    // the file. user_language_driver_id: 0, or the id that replaces the header's. values: how
+    // field values are decoded (exact values also read the memo file whenever the table has
+    // memo fields, and leave Visual FoxPro's null flags out of the schema).
     dbf_recordset(const std::u16string& file_name, uint32_t open_mode,
-                  uint8_t user_language_driver_id);
+                  uint8_t user_language_driver_id, udb_values values = udb_values::classic);
     ~dbf_recordset() override;
 
     // Not supported: DBF tables are only read (internal error).
@@ -44,6 +46,8 @@ class dbf_recordset : public udb_recordset {
     uint32_t records_announced() const noexcept { return records_announced_; }
     // The code page of the (possibly user-replaced) language driver id; 0 for the ANSI one.
     int get_codepage() const;
+    // Exact values: where the code page came from (".cpg file 'CP1251'", ...); empty otherwise.
+    const std::string& codepage_reason() const noexcept { return codepage_reason_; }
     // The path of the file really opened.
     const std::string& file_path() const noexcept { return path_; }
 
@@ -66,4 +70,6 @@ class dbf_recordset : public udb_recordset {
     std::vector<dbf_field_descriptor> fds_;
     std::unique_ptr<dbf_record> record_;
     std::vector<char> buffer_;  // the bytes of the current record
+    udb_values values_ = udb_values::classic;
+    std::string codepage_reason_;
 };

@@ -11,6 +11,7 @@
 
 #include "ora/ora_validator.hpp"
 #include "udb/udb_database.hpp"
+#include "udb/udb_values.hpp"
 
 class ora_database : public udb_database {
   public:
@@ -54,6 +55,8 @@ class ora_database : public udb_database {
     std::vector<std::u16string> view_names() const;
 
     bool b_uppercase = false;
+    // How the tables' loaders write values.
+    udb_values values = udb_values::classic;
     // Index and constraint names of the whole run.
     ora_in_validator index_validator;
 

@@ -524,6 +524,30 @@ void ora_table::get_fld_append_wstr(size_t eye, const udb_field& field, std::u16
     TK_TRACE("ora_table::get_fld_append_wstr");
     t_ftd& column = schema.column(eye);
     TK_TRACE("schema[eye]->size=%d", static_cast<int>(column.size));
+    if (database_.values == udb_values::exact) {
+        if (ora_lob_insert::is_lob_column(column)) {
+            out += column.vartype == VT_BSTR ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
+            return;
+        }
+        if (field.vt() != VT_NULL && field.vt() != VT_EMPTY) {
+            const size_t start = out.size();
+            const bool b_national = column.vartype == VT_BSTR;
+            if (b_national) {
+                out += u'N';
+            }
+            append_oracle_str_exact(&field, column.vartype, out);
+            const std::u16string_view literal(out.data() + start, out.size() - start);
+            if (literal != u"N''" && literal != u"''") {
+                return;
+            }
+            out.resize(start);  // empty text: Oracle keeps it as NULL
+        }
+        if (column.b_not_null && !is_primary_key_column(column.name)) {
+            reset_not_null_flag(eye);
+        }
+        out += u"NULL";
+        return;
+    }
     if (column.vartype == VT_R4 || column.vartype == VT_R8) {
         const VARTYPE kind = field.vt();
         if (kind != VT_NULL && kind != VT_EMPTY) {

@@ -173,6 +173,9 @@ ole_variant ora_number::to_variant() {
     const std::u16string_view text(buffer_);
     TK_TRACEW(u"ora_number::to_variant(buf=%s)", buffer_);
     check_truncation();
+    if (b_text) {
+        return ole_variant(text);
+    }
     int64_t min = 0;
     int64_t max = 0;
     if (integer_range(vartype_, min, max) || vartype_ == VT_DECIMAL) {

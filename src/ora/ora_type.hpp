@@ -63,6 +63,9 @@ class ora_number : public ora_type {
 
     int precision = 0;
     int scale = 0;
+    // The value handed on as the decimal text the server sent, whatever the column's kind: for
+    // readers that compare numbers digit for digit.
+    bool b_text = false;
 
   private:
     VARTYPE vartype_ = VT_R8;

@@ -176,6 +176,56 @@ double read_double(std::string_view text) {
     return b_negative ? -value : value;
 }
 
+// A plain decimal number: sign, digits with at most one point, optional exponent.
+bool is_number_text(std::u16string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        ++i;
+    }
+    size_t digits = 0;
+    bool b_point = false;
+    for (; i < text.size(); ++i) {
+        if (is_digit(text[i])) {
+            ++digits;
+        } else if (text[i] == u'.' && !b_point) {
+            b_point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+            ++i;
+        }
+        const size_t exponent_start = i;
+        while (i < text.size() && is_digit(text[i])) {
+            ++i;
+        }
+        if (i == exponent_start) {
+            return false;
+        }
+    }
+    return i == text.size();
+}
+
+std::string hex_of(std::string_view bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        out += digits[u >> 4];
+        out += digits[u & 15];
+    }
+    return out;
+}
+
+constexpr double number_limit = 1e126;
+
 // The digits-only integer reading of a default: the text only when it prints back the same.
 bool is_canonical_int32(std::string_view text) {
     int32_t value = 0;
@@ -229,6 +279,10 @@ std::u16string get_ora_native_type(const t_ftd& ftd, bool b_bare) {
             return type;
         }
         case VT_DATE:
+            if (ftd.reserved == 3) {
+                // Date-times with milliseconds (exact values).
+                return b_bare ? u"TIMESTAMP" : u"TIMESTAMP(3)";
+            }
             return ftd.reserved == 1 ? u"TIMESTAMP" : u"DATE";
         case VT_BSTR: {
             TK_TRACE("process as text");
@@ -391,6 +445,69 @@ void append_oracle_str(const udb_field* field, std::u16string& out) {
     append_oracle_str(text, vartype, out);
 }
 
+void append_oracle_str_exact(const udb_field* field, VARTYPE column_vartype, std::u16string& out) {
+    TK_ASSERT(field != nullptr, "ora_util.cpp");
+    const VARTYPE vartype = field->get_type();
+    const bool b_number_column = column_vartype != VT_BSTR && column_vartype != VT_DATE &&
+                                 !is_binary_vartype(column_vartype);
+    if (vartype == VT_BSTR) {
+        const std::u16string& text = field->wstring();
+        if (b_number_column) {
+            if (!is_number_text(text)) {
+                throw tk_exception("Field " + tk_w2a(field->name) + ": the text '" + tk_w2a(text) +
+                                       "' is not a number",
+                                   0);
+            }
+            out.append(text);
+            return;
+        }
+        if (is_binary_vartype(column_vartype)) {
+            // Text into a binary column: its UTF-8 bytes.
+            append_binary_literal(u"0x" + ascii_to_wide(hex_of(tk_w2a(text))), out);
+            return;
+        }
+        out += u'\'';
+        append_doubled(text, out);
+        out += u'\'';
+        return;
+    }
+    if (vartype == VT_DATE && column_vartype != VT_BSTR) {
+        const t_systemtime& t = field->date();
+        char buffer[64];
+        if (t.milliseconds != 0) {
+            std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.year,
+                          t.month, t.day, t.hour, t.minute, t.second, t.milliseconds);
+            out += u"TO_TIMESTAMP('";
+            append_ascii(buffer, out);
+            out += u"', 'YYYY-MM-DD HH24:MI:SS.FF3')";
+            return;
+        }
+        std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month,
+                      t.day, t.hour, t.minute, t.second);
+        out += u"to_date('";
+        append_ascii(buffer, out);
+        out += u"', 'YYYY-MM-DD HH24:MI:SS')";
+        return;
+    }
+    if (vartype == VT_R4 || vartype == VT_R8) {
+        const double value = field->to_double();
+        if (!(value > -number_limit && value < number_limit)) {
+            throw tk_exception("Field " + tk_w2a(field->name) + ": the number " +
+                                   field->to_string() + " is beyond the range of an Oracle NUMBER",
+                               0);
+        }
+        char buffer[32];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+        append_ascii(std::string_view(buffer, static_cast<size_t>(r.ptr - buffer)), out);
+        return;
+    }
+    const std::string narrow = field->to_string();
+    thread_local std::u16string rendered;
+    rendered.clear();
+    append_ascii(narrow, rendered);
+    append_oracle_str(rendered, vartype, out);
+}
+
 std::u16string to_oracle_str(const udb_field* field) {
     std::u16string out;
     append_oracle_str(field, out);
@@ -466,14 +583,14 @@ std::u16string make_ora_def_val(const t_ftd* ftd) {
 
 const std::map<std::u16string, uint32_t>& ora_native_types() {
     static const std::map<std::u16string, uint32_t> types = {
-        {u"VARCHAR", SQLT_VCS},   {u"VARCHAR2", SQLT_VCS},     {u"NVARCHAR2", SQLT_VCS},
-        {u"NUMBER", SQLT_NUM},    {u"FLOAT", SQLT_NUM},        {u"LONG", 3},
-        {u"DATE", SQLT_DATE},     {u"BINARY_FLOAT", SQLT_NUM}, {u"BINARY_DOUBLE", SQLT_NUM},
-        {u"TIMESTAMP", 185},      {u"TIMESTAMP(6)", 185},      {u"RAW", SQLT_BIN},
-        {u"LONG RAW", SQLT_BLOB}, {u"ROWID", SQLT_BIN},        {u"UROWID", SQLT_BIN},
-        {u"CHAR", SQLT_CHR},      {u"BYTE", SQLT_BIN},         {u"NCHAR", SQLT_VCS},
-        {u"CLOB", SQLT_CLOB},     {u"NCLOB", SQLT_CLOB},       {u"BLOB", SQLT_BLOB},
-        {u"BFILE", SQLT_BLOB},
+        {u"VARCHAR", SQLT_VCS}, {u"VARCHAR2", SQLT_VCS},     {u"NVARCHAR2", SQLT_VCS},
+        {u"NUMBER", SQLT_NUM},  {u"FLOAT", SQLT_NUM},        {u"LONG", 3},
+        {u"DATE", SQLT_DATE},   {u"BINARY_FLOAT", SQLT_NUM}, {u"BINARY_DOUBLE", SQLT_NUM},
+        {u"TIMESTAMP", 185},    {u"TIMESTAMP(6)", 185},      {u"TIMESTAMP(3)", 185},
+        {u"RAW", SQLT_BIN},     {u"LONG RAW", SQLT_BLOB},    {u"ROWID", SQLT_BIN},
+        {u"UROWID", SQLT_BIN},  {u"CHAR", SQLT_CHR},         {u"BYTE", SQLT_BIN},
+        {u"NCHAR", SQLT_VCS},   {u"CLOB", SQLT_CLOB},        {u"NCLOB", SQLT_CLOB},
+        {u"BLOB", SQLT_BLOB},   {u"BFILE", SQLT_BLOB},
     };
     return types;
 }

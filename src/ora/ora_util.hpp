@@ -44,6 +44,12 @@ void append_oracle_str(std::u16string_view text, VARTYPE vartype, std::u16string
 std::u16string to_oracle_str(const udb_field* field);
 void append_oracle_str(const udb_field* field, std::u16string& out);
 
+// Exact values: the SQL literal of a field's value for a column of the given vartype, with
+// nothing guessed. Number texts go unquoted, dates keep their milliseconds (TO_TIMESTAMP when
+// there are any), texts are quoted as they are and binary values become hexadecimal. A value the
+// column cannot hold raises a level-0 tk_exception. A null field is an internal error.
+void append_oracle_str_exact(const udb_field* field, VARTYPE column_vartype, std::u16string& out);
+
 // The literal of a column's DEFAULT clause, or empty text when the column gets no default.
 std::u16string make_ora_def_val(const t_ftd* ftd);
 

@@ -70,6 +70,7 @@ void set_everything(brixel_converter& c) {
     c.bool_dbf = c.skip_del = c.skip_idx = c.tab_def = true;
     c.uppercase = false;
     c.code_page = 1251;
+    c.values = udb_values::classic;
     c.mode = brixel_converter::mode_skip;
     c.src = u"/data/d\u00fcsseldorf";
     c.dest = u"ORCL";
@@ -83,7 +84,8 @@ std::string settings_of(const brixel_converter& c) {
                                  c.port;
     return tk_w2a(texts) + " flags=" + std::to_string(c.bool_dbf) + std::to_string(c.skip_del) +
            std::to_string(c.skip_idx) + std::to_string(c.tab_def) + std::to_string(c.uppercase) +
-           " mode=" + std::to_string(c.mode) + " code_page=" + std::to_string(c.code_page);
+           " mode=" + std::to_string(c.mode) + " code_page=" + std::to_string(c.code_page) +
+           " values=" + std::string(udb_values_name(c.values));
 }
 
 }  // namespace
@@ -91,7 +93,8 @@ std::string settings_of(const brixel_converter& c) {
 TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last_converter_had) {
     converter.emplace();
     EXPECT_EQ(settings_of(*converter),
-              "src= dest= host= user= password= port=1521 flags=00001 mode=0 code_page=0");
+              "src= dest= host= user= password= port=1521 flags=00001 mode=0 code_page=0 "
+              "values=exact");
     set_everything(*converter);
     converter->password += u" ";  // the store keeps what a profile line could not
     const std::string before = settings_of(*converter);
@@ -110,7 +113,8 @@ TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last
           "[Software\\Quillonworks\\Brixel]\nmode=dword:00000007\nport=sz:\nuppercase=sz:no\n");
     converter.emplace();
     EXPECT_EQ(settings_of(*converter),
-              "src= dest= host= user= password= port= flags=00001 mode=0 code_page=0");
+              "src= dest= host= user= password= port= flags=00001 mode=0 code_page=0 "
+              "values=exact");
 }
 
 TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_byte_for_byte) {
@@ -128,7 +132,7 @@ TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_by
               "[Available Queries]\r\nbig=select * from b where n > 1\r\n\r\n"
               "[Generic settings]\r\nbool as is=1\r\ndest=ORCL\r\nencoding=1251\r\nlogfile=\r\n"
               "mode=1\r\nonly definitions=1\r\nskip deleted=1\r\nskip indexes=1\r\n"
-              "src=/data/d\xc3\xbcsseldorf\r\n\r\n"
+              "src=/data/d\xc3\xbcsseldorf\r\nvalues=classic\r\n\r\n"
               "[Oracle settings]\r\nhost=db.example\r\npassword=p\xc3\xa4ss = w\\rd\r\n"
               "port=1522\r\n\r\n"
               "[Selected Tables]\r\nA\r\nC\r\nb\r\n\r\n");
@@ -171,7 +175,8 @@ TEST_F(settings_test, hand_written_profile_loads_by_the_reading_rules) {
           "  big = select 1 from dual\r\n"
           "orders\r\n");
     ASSERT_TRUE(converter->load_profile(profile("hand.brixel")));
-    EXPECT_EQ(converter->src, u"   /data/in");  // the first value, with its leading blanks
+    EXPECT_EQ(converter->src, u"   /data/in");          // the first value, with its leading blanks
+    EXPECT_EQ(converter->values, udb_values::classic);  // saved before the setting existed
     EXPECT_EQ(converter->mode, brixel_converter::mode_skip);
     EXPECT_FALSE(converter->skip_del);  // only "1" sets it
     EXPECT_EQ(converter->code_page, 1250);
@@ -183,9 +188,10 @@ TEST_F(settings_test, hand_written_profile_loads_by_the_reading_rules) {
     // No "Selected Tables" at all, a policy that does not exist and a code page that is no
     // number: the profile loads and keeps the current values for those.
     write(folder.file("bare.brixel"),
-          "[Generic settings]\r\nmode=7\r\nencoding=12abc\r\ndest=XE\r\n");
+          "[Generic settings]\r\nmode=7\r\nencoding=12abc\r\ndest=XE\r\nvalues=Exact\r\n");
     ASSERT_TRUE(converter->load_profile(profile("bare.brixel")));
     EXPECT_EQ(converter->dest, u"XE");
+    EXPECT_EQ(converter->values, udb_values::classic);  // only "exact" is exact
     EXPECT_EQ(converter->mode, brixel_converter::mode_skip);
     EXPECT_EQ(converter->code_page, 1250);
     EXPECT_EQ(converter->selected_tables, tables{u"orders"});

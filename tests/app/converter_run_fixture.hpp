@@ -58,6 +58,9 @@ class converter_run_test : public testing::Test {
     brixel_converter& converter() {
         if (!converter_) {
             converter_.emplace();
+            // The settings a run starts from are the ones of earlier releases unless a test
+            // asks for exact values.
+            converter_->values = udb_values::classic;
             converter_->src = tk_a2w(folder_.string());
             converter_->store_oracle_settings(u"localhost", wide(user_), u"pw", u"1521");
             converter_->dest = u"DB";
@@ -92,8 +95,10 @@ class converter_run_test : public testing::Test {
         std::vector<ole_variant> values;
         bool b_deleted = false;
     };
-    std::vector<source_record> source_rows(const std::u16string& table) {
+    std::vector<source_record> source_rows(const std::u16string& table,
+                                           udb_values values = udb_values::classic) {
         dbf_database db(tk_a2w(folder_.string()), 1, 0);
+        db.values = values;
         std::vector<source_record> out;
         const std::unique_ptr<udb_recordset> reader = db.get_table(table, 1);
         reader->first();

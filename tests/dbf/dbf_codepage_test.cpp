@@ -1,7 +1,11 @@
-// Code pages of DBF text: the language driver ids, and our own tables for the two DOS code pages
-// the conversion library lacks.
+// Code pages of DBF text: the language driver ids, our own tables for the two DOS code pages the
+// conversion library lacks, where exact values take the code page from, and the DOS pages read
+// with Microsoft's byte tables.
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "dbf/dbf_codepage.hpp"
 #include "tk/tk_wstring.hpp"
@@ -55,4 +59,48 @@ TEST(codepages, own_tables_keep_ascii_and_the_box_drawing_of_code_page_437) {
             EXPECT_EQ(ours[b], b == 0xE6 ? u'\u00B5' : cp437[b]) << cp << " byte " << b;
         }
     }
+}
+
+TEST(codepages, exact_sources_of_the_code_page_in_their_order) {
+    struct named {
+        const char* text;
+        int codepage;
+    };
+    for (const named& c : {named{"1251", 1251}, named{"CP1252\r\n", 1252}, named{"ANSI 1250", 1250},
+                           named{"88595", 28595}, named{"ISO-8859-1", 28591}, named{"utf-8", 65001},
+                           named{"OEM", 0}, named{"12", 0}}) {
+        EXPECT_EQ(dbf_codepage_of_cpg(c.text), c.codepage) << c.text;
+    }
+    for (const named& c : {named{"DB866RU0", 866}, named{"db852hdc", 852}, named{"DBWINUS0", 1252},
+                           named{"db437gr0", 737}, named{"DB867CZ0", 895}, named{"FOXCZWIN", 1250},
+                           named{"FOXDE437", 437}, named{"", 0}, named{"XYZ", 0}}) {
+        EXPECT_EQ(dbf_codepage_of_driver_name(c.text), c.codepage) << c.text;
+    }
+    EXPECT_EQ(dbf_codepage_of_id_exact(0x57), 0);  // the system's ANSI code page
+    EXPECT_EQ(dbf_codepage_of_id_exact(0x4D), 936);
+
+    // The user's choice, then a .cpg file, then the driver name, then the byte.
+    const auto folder = std::filesystem::temp_directory_path() / "brixel_cpg_test";
+    std::filesystem::create_directories(folder);
+    const std::string table = (folder / "t.dbf").string();
+    const auto choose = [&](unsigned char user, const char* name, unsigned char id) {
+        return dbf_resolve_codepage(user, table, name, id).codepage & ~dbf_microsoft_dos;
+    };
+    EXPECT_EQ(choose(0, "DB866RU0", 0xC8), 866);
+    EXPECT_EQ(choose(0, "", 0xC8), 1250);
+    std::ofstream(folder / "T.CPG") << "1253";
+    EXPECT_EQ(choose(0, "DB866RU0", 0xC8), 1253);
+    EXPECT_EQ(dbf_resolve_codepage(0, table, "", 0).why, ".cpg file '1253'");
+    EXPECT_EQ(choose(0x65, "DB866RU0", 0xC8), 866);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(codepages, dos_pages_decode_with_microsofts_tables) {
+    std::u16string text;
+    dbf_decode_text("\x1A\x1C\x7F\xE6", 437 | dbf_microsoft_dos, text);
+    EXPECT_EQ(text, u"\u001A\u001C\u007F\u00B5");
+    dbf_decode_text("\xAA\x1A", 852 | dbf_microsoft_dos, text);
+    EXPECT_EQ(text, u"\u00AC\u001A");
+    dbf_decode_text("\x80\xE6", 866 | dbf_microsoft_dos, text);
+    EXPECT_EQ(text, u"\u0410\u0446");
 }

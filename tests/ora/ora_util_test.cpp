@@ -67,6 +67,7 @@ TEST(ora_native_type, column_types_by_vartype_size_and_reserved_word) {
         {VT_DECIMAL, 0, 0x0505, u"NUMBER(5,5)", u"NUMBER"},
         {VT_DATE, 0, 1, u"TIMESTAMP", u"TIMESTAMP"},
         {VT_DATE, 0, 2, u"DATE", u"DATE"},
+        {VT_DATE, 0, 3, u"TIMESTAMP(3)", u"TIMESTAMP"},
         {VT_BSTR, 2000, 0, u"NVARCHAR2(2000) ", u"NVARCHAR2"},
         {VT_BSTR, 2001, 0, u"CLOB", u"CLOB"},
         {VT_BSTR, 0, 0, u"CLOB", u"CLOB"},
@@ -194,6 +195,29 @@ TEST(ora_literal, field_values_by_type) {
     // Magnitudes NUMBER cannot hold pass unchanged; infinities become no SQL number at all.
     EXPECT_EQ(literal(ole_variant(1e200)), u"9.9999999999999997e+199");
     EXPECT_EQ(literal(ole_variant(HUGE_VAL)).substr(0, 6), u"1.#INF");
+}
+
+TEST(ora_literal, exact_values_keep_every_digit_and_millisecond_and_guess_nothing) {
+    const auto exact = [](const ole_variant& value, VARTYPE column_vartype) {
+        const udb_field field(u"F", 0, value);
+        std::u16string out;
+        append_oracle_str_exact(&field, column_vartype, out);
+        return out;
+    };
+    EXPECT_EQ(exact(ole_variant(u"-12345678901234567890123456789.5"), VT_DECIMAL),
+              u"-12345678901234567890123456789.5");
+    EXPECT_EQ(exact(ole_variant(u"1.5E+125"), VT_R8), u"1.5E+125");
+    EXPECT_EQ(exact(ole_variant(0.1), VT_R8), u"0.1");
+    EXPECT_EQ(exact(ole_variant(when(2016, 3, 1, 10, 20, 30, 250)), VT_DATE),
+              u"TO_TIMESTAMP('2016-03-01 10:20:30.250', 'YYYY-MM-DD HH24:MI:SS.FF3')");
+    EXPECT_EQ(exact(ole_variant(when(2016, 3, 1)), VT_DATE),
+              u"to_date('2016-03-01 00:00:00', 'YYYY-MM-DD HH24:MI:SS')");
+    const std::u16string guid_text = u"{00112233-4455-6677-8899-AABBCCDDEEFF} it's kept";
+    EXPECT_EQ(exact(ole_variant(guid_text), VT_BSTR),
+              u"'{00112233-4455-6677-8899-AABBCCDDEEFF} it''s kept'");
+    // A value the column cannot take is an error, never NULL or a neighbour.
+    EXPECT_THROW(exact(ole_variant(u"12 apples"), VT_DECIMAL), tk_exception);
+    EXPECT_THROW(exact(ole_variant(1e126), VT_R8), tk_exception);
 }
 
 TEST(ora_literal, guid_values_become_hextoraw_in_memory_byte_order) {
