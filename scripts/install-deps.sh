@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     clang libclang-rt-14-dev clang-format
     libicu-dev libsqlite3-dev sqlite3 nlohmann-json3-dev
+    qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     locales
 )
