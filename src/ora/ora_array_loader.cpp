@@ -231,6 +231,24 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
             send();
         }
     }
+    // A NULL column takes the shape it had last (before any, a text in the column's own
+    // form), so that its statement is reused; the row keeps its own shape for a resend.
+    own_shape_ = row_shape_;
+    if (sticky_.size() != columns) {
+        sticky_.assign(columns, shape_text);
+        for (size_t i = 0; i < columns; ++i) {
+            if (table_.schema.column(i).vartype == VT_BSTR) {
+                sticky_[i] = shape_national;
+            }
+        }
+    }
+    for (size_t i = 0; i < columns; ++i) {
+        if (row_shape_[i] == shape_null) {
+            row_shape_[i] = sticky_[i];
+        } else {
+            sticky_[i] = row_shape_[i];
+        }
+    }
     if (kept_ == 0) {
         shape_ = row_shape_;
         current_order_ = order_;
@@ -243,7 +261,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
     }
     row& kept = rows_[kept_++];
     kept.number = number;
-    kept.shape = row_shape_;
+    kept.shape = own_shape_;
     kept.cells.resize(columns);
     for (size_t i = 0; i < columns; ++i) {
         std::swap(kept.cells[i], scratch_[i]);
@@ -268,15 +286,6 @@ void ora_array_loader::commit() {
 }
 
 ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& shape) {
-    std::u16string key = shape;
-    for (const size_t eye : current_order_) {
-        key += static_cast<char16_t>(eye + 1);
-    }
-    auto found = statements_.find(key);
-    if (found != statements_.end()) {
-        return *found->second;
-    }
-    auto made = std::make_unique<statement>();
     std::u16string sql = u"INSERT INTO \"" + table_.name + u"\" (";
     std::u16string values = u") VALUES (";
     uint32_t position = 0;
@@ -327,6 +336,22 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
     }
     sql += values;
     sql += u')';
+    // Shapes that differ only where the statement does not (NULL beside a text) share it; the
+    // key adds how each bind is passed.
+    std::u16string key = sql;
+    key += u'\0';
+    for (const size_t eye : bound) {
+        key += shape[eye] == shape_blob ? u'B' : u'T';
+        key += shape[eye] == shape_national ||
+                       (shape[eye] == shape_clob && is_national_lob(table_.schema.column(eye)))
+                   ? u'N'
+                   : u'I';
+    }
+    auto found = statements_.find(key);
+    if (found != statements_.end()) {
+        return *found->second;
+    }
+    auto made = std::make_unique<statement>();
     TK_LOGW(3, u"Prepare SQL query: %s\n", sql.c_str());
     made->stmt.prepare(sql);
     ora_engine& engine = ora_engine::instance();
@@ -429,15 +454,17 @@ void ora_array_loader::send() {
     try {
         refused = execute(shape_, 0, count);
     } catch (const tk_exception&) {
-        if (count == 1) {
-            rejected_.push_back({rows_[0].number, std::current_exception()});
-            return;
-        }
         // The execute failed as a whole (a statement the server cannot take, a lost
         // connection): each row is sent on its own with its own shape, as the row load would,
         // so a row that can be stored is, and each refusal carries its row's reason.
+        const std::exception_ptr failure = std::current_exception();
         refused = 0;
         for (size_t i = 0; i < count; ++i) {
+            if (count == 1 && rows_[i].shape == shape_) {
+                rejected_.push_back({rows_[i].number, failure});
+                ++refused;
+                continue;
+            }
             try {
                 refused += execute(rows_[i].shape, i, 1);
             } catch (const tk_exception&) {

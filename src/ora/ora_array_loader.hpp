@@ -68,6 +68,8 @@ class ora_array_loader : public ora_loader {
     size_t first_ = 0;           // the kept row the execute's first iteration reads
     std::u16string shape_;       // the shape of the kept rows
     std::u16string row_shape_;   // the shape of the record in hand
+    std::u16string own_shape_;   // the same before NULLs took the shapes of their columns
+    std::u16string sticky_;      // per column, the last shape a value gave it
     std::vector<cell> scratch_;  // the record in hand, until it joins the kept rows
     std::map<std::u16string, std::unique_ptr<statement>> statements_;
     uint32_t uncommitted_ = 0;

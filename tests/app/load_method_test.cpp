@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -148,7 +149,16 @@ TEST_F(load_method, arrays_of_any_size_store_and_refuse_what_the_row_load_does) 
             for (const uint32_t commit : {0u, 5u}) {
                 SCOPED_TRACE("values " + std::to_string(static_cast<int>(values)) + " batch " +
                              std::to_string(batch) + " commit " + std::to_string(commit));
+                const ora_statement_log log;
                 const run_outcome array = convert(values, {ora_load_method::array, batch, commit});
+                // Bound values only: no record goes out as a statement of its own, and each
+                // statement the server takes is prepared once.
+                EXPECT_TRUE(log.starting_with("INSERT /*+ APPEND").empty());
+                const std::vector<std::string> inserts = log.starting_with("INSERT INTO");
+                if (values == udb_values::classic) {
+                    EXPECT_EQ(std::set<std::string>(inserts.begin(), inserts.end()).size(),
+                              inserts.size());
+                }
                 EXPECT_EQ(array.rows, row.rows);
                 EXPECT_EQ(array.errors, row.errors);
                 EXPECT_EQ(array.counts, row.counts);
