@@ -9,6 +9,8 @@
 #include "dbf/dbf_record.hpp"
 #include "dbf/dbf_recordset.hpp"
 #include "ora/ora_exception.hpp"
+#include "ora/ora_loader.hpp"
+#include "ora/ora_table.hpp"
 #include "ora/ora_validator.hpp"
 #include "tk/error_handler.hpp"
 #include "tk/tk_exception.hpp"
@@ -80,6 +82,13 @@ tk_exception table_failure(const tk_exception& e) {
     tk_exception copy(e.message, e.level == 1 ? 0 : e.level);
     copy.code = e.code;
     return copy;
+}
+
+// The error of a memo whose block lies outside the memo file: the record arrived with the value
+// empty.
+std::string unreadable_memo_message(const dbf_record& record, size_t field) {
+    return "Failed to read MEMO field " + tk_w2a(record[field]->name) +
+           ": its block is outside the memo file; loaded as empty";
 }
 
 }  // namespace
@@ -331,6 +340,53 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
         mutator = nullptr;
     }
     error_handler& errors = error_handler::instance();
+    // An Oracle table is loaded through the chosen load method; the outcome of a record is
+    // known once the loader has sent it, so the messages that depend on it wait until then.
+    auto* oracle = dynamic_cast<ora_table*>(&destination);
+    std::unique_ptr<ora_loader> loader =
+        oracle != nullptr ? make_ora_loader(*oracle, load) : nullptr;
+    struct waiting_notes {
+        uint32_t number;
+        std::vector<std::string> messages;
+    };
+    std::vector<waiting_notes> waiting;
+    // Reports, in record order, the records refused and the notes of the records loaded up to
+    // where the loader has sent.
+    auto settle = [&] {
+        if (loader == nullptr) {
+            return;
+        }
+        std::vector<ora_rejected_row> refused = loader->take_rejected();
+        const uint32_t through = loader->settled_through();
+        size_t r = 0;
+        size_t w = 0;
+        while (r < refused.size() || (w < waiting.size() && waiting[w].number <= through)) {
+            const bool b_refused =
+                r < refused.size() && (w >= waiting.size() || waiting[w].number > through ||
+                                       refused[r].number <= waiting[w].number);
+            if (b_refused) {
+                const uint32_t number = refused[r].number;
+                if (w < waiting.size() && waiting[w].number == number) {
+                    ++w;  // a refused record's notes are not told, as when it fails on its own
+                }
+                --report.inserted;
+                ++report.rejected;
+                errors.set_context(table, number);
+                try {
+                    std::rethrow_exception(refused[r++].error);
+                } catch (const tk_exception& e) {
+                    errors.handle(e, false);
+                }
+                continue;
+            }
+            for (const std::string& message : waiting[w].messages) {
+                errors.set_context(table, waiting[w].number);
+                errors.handle(tk_exception(message, 0), false);
+            }
+            ++w;
+        }
+        waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(w));
+    };
     source.first();
     while (!source.is_eof()) {
         const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
@@ -348,24 +404,33 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
             if (skip_del && dbf != nullptr && dbf->is_deleted) {
                 ++report.skipped_deleted;
             } else {
-                destination.append_record(record);
-                ++report.inserted;
-                if (dbf != nullptr && !dbf->unreadable_memos.empty()) {
-                    report_unreadable_memos(table, number, *dbf);
+                if (loader != nullptr) {
+                    loader->add(record, number);
+                } else {
+                    destination.append_record(record);
                 }
-                if (dbf != nullptr && !dbf->notes.empty()) {
-                    // Values the record carried as NULL for a reason the user must hear; the
-                    // record itself is loaded.
-                    errors.set_context(table, number);
-                    for (const std::string& note : dbf->notes) {
-                        errors.handle(tk_exception(note, 0), false);
+                ++report.inserted;
+                if (dbf != nullptr && (!dbf->unreadable_memos.empty() || !dbf->notes.empty())) {
+                    // Values the record carried empty or NULL for a reason the user must hear;
+                    // the record itself is loaded.
+                    waiting_notes notes{number, {}};
+                    for (const size_t field : dbf->unreadable_memos) {
+                        notes.messages.push_back(unreadable_memo_message(*dbf, field));
                     }
+                    notes.messages.insert(notes.messages.end(), dbf->notes.begin(),
+                                          dbf->notes.end());
+                    waiting.push_back(std::move(notes));
                 }
             }
         } catch (const tk_exception& e) {
             ++report.rejected;
-            errors.set_context(table, number);
             try {
+                // What was read before this record is sent and told first.
+                if (loader != nullptr) {
+                    loader->flush();
+                }
+                settle();
+                errors.set_context(table, number);
                 errors.handle(e, false);
             } catch (...) {
                 report.records_read = number;
@@ -373,23 +438,25 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
                 throw;
             }
         }
+        try {
+            settle();
+            if (loader != nullptr && stop_requested()) {
+                loader->flush();  // the stop keeps every record read so far
+                settle();
+            }
+        } catch (...) {
+            report.records_read = number;
+            current_record = number;
+            throw;
+        }
         source.next();
         current_record.store(number, std::memory_order_relaxed);
         report.records_read = number;
         check_stop(*this);
     }
-}
-
-void brixel_converter::report_unreadable_memos(const std::u16string& table, uint32_t number,
-                                               const dbf_record& record) {
-    // The record arrived with these values empty: each one is an error of its own.
-    error_handler& errors = error_handler::instance();
-    for (const size_t field : record.unreadable_memos) {
-        errors.set_context(table, number);
-        errors.handle(tk_exception("Failed to read MEMO field " + tk_w2a(record[field]->name) +
-                                       ": its block is outside the memo file; loaded as empty",
-                                   0),
-                      false);
+    if (loader != nullptr) {
+        loader->flush();
+        settle();
     }
 }
 

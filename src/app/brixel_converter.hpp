@@ -12,6 +12,7 @@
 
 #include "app/oracle_converter_impl.hpp"
 #include "ora/ora_db_mutator.hpp"
+#include "ora/ora_loader.hpp"
 #include "tk/tk_serializer.hpp"
 #include "tk/tk_singleton.hpp"
 #include "udb/udb_converter.hpp"
@@ -93,6 +94,8 @@ class brixel_converter : public udb_converter,
     bool b_save_settings = true;    // write the settings back to the store at the end
     // Exact for new settings; a profile without the setting replays as classic.
     udb_values values = udb_values::exact;
+    // How records reach Oracle: literal INSERTs one by one, or bound arrays.
+    ora_load_settings load;
 
   private:
     // One table step; `used_names` holds the destination names of this run so far.
@@ -102,8 +105,6 @@ class brixel_converter : public udb_converter,
     void convert_records(const std::u16string& table, udb_recordset& source,
                          udb_recordset& destination, t_table_report& report);
 
-    void report_unreadable_memos(const std::u16string& table, uint32_t number,
-                                 const dbf_record& record);
     void publish(size_t index, const t_table_report& report);
     // Refuses a run in which a mapping sends two selected tables to one destination name.
     void check_mapped_names();

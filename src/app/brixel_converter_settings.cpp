@@ -149,6 +149,31 @@ bool brixel_converter::load_profile(const std::u16string& path) {
         }
         values = udb_values::classic;
     }
+    // The load method: a profile without it loads as the default does.
+    if (const std::u16string value = profile.get_value(generic_section, u"load"); !value.empty()) {
+        if (value == u"array" || value == u"row") {
+            load.method = value == u"array" ? ora_load_method::array : ora_load_method::row;
+        } else {
+            TK_LOGW(2, u"Profile value load=%s is neither array nor row; it is ignored",
+                    value.c_str());
+        }
+    }
+    for (const auto& [profile_key, target] : {std::pair{u"batch rows", &load.batch_rows},
+                                              std::pair{u"commit rows", &load.commit_rows}}) {
+        const std::u16string value = profile.get_value(generic_section, profile_key);
+        uint32_t number = 0;
+        bool b_number = !value.empty() && value.size() <= 7;
+        for (const char16_t c : value) {
+            b_number = b_number && c >= u'0' && c <= u'9';
+            number = number * 10 + static_cast<uint32_t>(c - u'0');
+        }
+        if (b_number && (number != 0 || target == &load.commit_rows)) {
+            *target = number;
+        } else if (!value.empty()) {
+            TK_LOGW(2, u"Profile value %s=%s is no number of rows; it is ignored", profile_key,
+                    value.c_str());
+        }
+    }
     // The profile's "mode" carries the existing-table policy: a saved profile replays with the
     // policy it was saved with. Only the three policies are taken.
     if (const std::u16string value = profile.get_value(generic_section, u"mode");
@@ -169,6 +194,10 @@ bool brixel_converter::store_profile(const std::u16string& path) {
     profile.set_value(generic_section, u"bool as is", bool_dbf ? u"1" : u"0");
     profile.set_value(generic_section, u"encoding", tk_a2w(std::to_string(code_page)));
     profile.set_value(generic_section, u"values", tk_a2w(std::string(udb_values_name(values))));
+    profile.set_value(generic_section, u"load",
+                      load.method == ora_load_method::array ? u"array" : u"row");
+    profile.set_value(generic_section, u"batch rows", tk_a2w(std::to_string(load.batch_rows)));
+    profile.set_value(generic_section, u"commit rows", tk_a2w(std::to_string(load.commit_rows)));
     b_ok = ora_db_mutator::store_profile(profile) && b_ok;
     if (!b_ok) {
         return false;

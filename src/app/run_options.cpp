@@ -56,9 +56,9 @@ const std::map<std::string, flag_member, std::less<>>& flag_options() {
 }
 
 // Options with a value that is not kept as text.
-const char* const valued_options[] = {"--tables",     "--existing",  "--uppercase",
-                                      "--encoding",   "--log-level", "--on-error",
-                                      "--max-errors", "--connect",   "--values"};
+const char* const valued_options[] = {"--tables",    "--existing", "--uppercase",  "--encoding",
+                                      "--log-level", "--on-error", "--max-errors", "--connect",
+                                      "--values",    "--load",     "--batch-rows", "--commit-rows"};
 
 bool is_valued(std::string_view name) {
     if (text_options().count(name) != 0) {
@@ -148,6 +148,23 @@ void set_valued(run_options& options, const std::string& name, const std::string
         if (!options.values) {
             throw run_usage_error("--values takes exact or classic, not '" + value + "'");
         }
+    } else if (name == "--load") {
+        once(options.load.has_value());
+        const std::string v = ascii_lower(value);
+        if (v != "array" && v != "row") {
+            throw run_usage_error("--load takes array or row, not '" + value + "'");
+        }
+        options.load = v == "array" ? ora_load_method::array : ora_load_method::row;
+    } else if (name == "--batch-rows" || name == "--commit-rows") {
+        const bool b_batch = name == "--batch-rows";
+        std::optional<uint32_t>& target = b_batch ? options.batch_rows : options.commit_rows;
+        once(target.has_value());
+        const std::optional<long> count = parse_integer(value, false);
+        if (!count || *count < (b_batch ? 1 : 0) || *count > 1000000) {
+            throw run_usage_error(std::string(name) + " takes a number of rows from " +
+                                  (b_batch ? "1" : "0") + " to 1000000, not '" + value + "'");
+        }
+        target = static_cast<uint32_t>(*count);
     } else if (name == "--encoding") {
         once(options.encoding.has_value());
         options.encoding = parse_encoding(value);
@@ -515,6 +532,15 @@ void apply_run_options(const run_options& options, brixel_converter& converter,
     }
     if (options.values) {
         converter.values = *options.values;
+    }
+    if (options.load) {
+        converter.load.method = *options.load;
+    }
+    if (options.batch_rows) {
+        converter.load.batch_rows = *options.batch_rows;
+    }
+    if (options.commit_rows) {
+        converter.load.commit_rows = *options.commit_rows;
     }
 
     if (converter.src.empty()) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/cli_user_interface.hpp"
+#include "ora/ora_loader.hpp"
 #include "tk/tk_exception.hpp"
 #include "udb/udb_values.hpp"
 
@@ -44,7 +45,10 @@ struct run_options {
     std::optional<bool> skip_indexes;
     std::optional<bool> uppercase;
     std::optional<uint8_t> encoding;  // language driver id of the chosen code page, 0 = each file's
-    std::optional<udb_values> values;  // --values exact|classic
+    std::optional<udb_values> values;     // --values exact|classic
+    std::optional<ora_load_method> load;  // --load array|row
+    std::optional<uint32_t> batch_rows;   // rows per execute of the array load
+    std::optional<uint32_t> commit_rows;  // rows per commit of the array load, 0: per table
     std::optional<std::string> log_file;
     std::optional<int> log_level;
     std::optional<std::string> save_profile;

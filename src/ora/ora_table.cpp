@@ -408,32 +408,23 @@ bool ora_table::is_primary_key_column(const std::u16string& column) const {
     return indexes.is_idx_field(column, true);
 }
 
-void ora_table::append_record(udb_record& record) {
-    TK_TRACE("ora_table::append_record");
-    std::u16string& columns = columns_text_;
-    std::u16string& values = values_text_;
-    columns.assign(u"INSERT /*+ APPEND */ INTO \"");
-    columns += name;
-    columns += u"\" (";
-    values.assign(u" VALUES(");
+const std::vector<size_t>& ora_table::column_literals(udb_record& record,
+                                                      std::vector<std::u16string>& literals,
+                                                      std::vector<size_t>& order) {
     const std::vector<std::u16string>& names = oracle_names(record);
-    bool b_first = true;
     // Which field of the record fills each column: large objects are written after the
     // INSERT, and must find their values by name, whatever the columns' order.
     field_of_.assign(schema.size(), static_cast<size_t>(-1));
-    auto add_pair = [&](size_t eye, const std::u16string& column_name, const udb_field& field) {
-        if (!b_first) {
-            columns += u", ";
-            values += u", ";
-        }
-        b_first = false;
-        columns += u'"';
-        columns += column_name;
-        columns += u'"';
+    literals.resize(schema.size());
+    order.clear();
+    auto add_pair = [&](size_t eye, const udb_field& field) {
+        order.push_back(eye);
+        std::u16string& literal = literals[eye];
+        literal.clear();
         if (udb_custom_conversion::is_acceptable2(field)) {
-            values += udb_custom_conversion::handle2(field);
+            literal = udb_custom_conversion::handle2(field);
         } else {
-            get_fld_append_wstr(eye, field, values);
+            get_fld_append_wstr(eye, field, literal);
         }
     };
     if (schema.size() <= record.size()) {
@@ -449,7 +440,7 @@ void ora_table::append_record(udb_record& record) {
                 throw tk_exception(structure_message, 1);
             }
             field_of_[eye] = i;
-            add_pair(eye, column.name, *record[i]);
+            add_pair(eye, *record[i]);
         }
     } else {
         TK_TRACE("Size of record is less than size of schema");
@@ -463,11 +454,35 @@ void ora_table::append_record(udb_record& record) {
                 TK_TRACEW(u"Field %s not found", names[i].c_str());
                 throw tk_exception(structure_message, 1);
             }
-            // The column's own spelling: the field matched it without regard to case, and the
-            // server compares quoted names exactly.
+            // The column's own spelling is used in the statement: the field matched it
+            // without regard to case, and the server compares quoted names exactly.
             field_of_[eye] = i;
-            add_pair(eye, schema.column(eye).name, *record[i]);
+            add_pair(eye, *record[i]);
         }
+    }
+    return field_of_;
+}
+
+void ora_table::append_record(udb_record& record) {
+    TK_TRACE("ora_table::append_record");
+    column_literals(record, literals_, order_);
+    std::u16string& columns = columns_text_;
+    std::u16string& values = values_text_;
+    columns.assign(u"INSERT /*+ APPEND */ INTO \"");
+    columns += name;
+    columns += u"\" (";
+    values.assign(u" VALUES(");
+    bool b_first = true;
+    for (const size_t eye : order_) {
+        if (!b_first) {
+            columns += u", ";
+            values += u", ";
+        }
+        b_first = false;
+        columns += u'"';
+        columns += schema.column(eye).name;
+        columns += u'"';
+        values += literals_[eye];
     }
     columns += u')';
     columns += values;

@@ -25,6 +25,13 @@ class ora_table : public ora_query_results {
     // ora_exception when the server refuses it, and the structure-mismatch exception when a
     // field and the columns do not match.
     void append_record(udb_record& record) override;
+    // The SQL literal of each column the record fills, indexed by column (the literals the
+    // INSERT above writes, NOT NULL relaxed where a NULL needs it); `order` lists those columns
+    // in the INSERT's order. Answers, per column, the index of the record field that fills it
+    // (npos: none). Raises as append_record does before it sends anything.
+    const std::vector<size_t>& column_literals(udb_record& record,
+                                               std::vector<std::u16string>& literals,
+                                               std::vector<size_t>& order);
     // Updates the row the table's primary or unique key finds; failures change nothing.
     void update(udb_record& record) override;
     // Appends to `out` the VALUES text of the record field for the column at `eye`.
@@ -65,4 +72,6 @@ class ora_table : public ora_query_results {
     std::vector<size_t> field_of_;  // per column, the index of the record field that fills it
     std::u16string columns_text_;
     std::u16string values_text_;
+    std::vector<std::u16string> literals_;
+    std::vector<size_t> order_;
 };

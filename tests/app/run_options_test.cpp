@@ -48,6 +48,10 @@ TEST(run_options_parse, mistakes_are_usage_errors_that_say_what_is_wrong) {
         {{"--password", "x", "--password-file", "f"},
          "give the password one way: --password, --password-env or --password-file"},
         {{"--max-errors", "0"}, "--max-errors takes a number of errors from 1 up, not '0'"},
+        {{"--load", "bulk"}, "--load takes array or row, not 'bulk'"},
+        {{"--batch-rows", "0"}, "--batch-rows takes a number of rows from 1 to 1000000, not '0'"},
+        {{"--commit-rows", "-1"},
+         "--commit-rows takes a number of rows from 0 to 1000000, not '-1'"},
         {{"--connect", "scott/tiger@db"},
          "--connect takes USER@//HOST[:PORT]/SERVICE or USER@NAME, not 'scott/tiger@db': the "
          "password is not given in the connect string (see --password-env)"},
@@ -175,7 +179,13 @@ TEST_F(run_apply_test, options_become_settings_and_every_table_is_the_default) {
            "--encoding",
            "Russian Windows",
            "--log-level",
-           "3"});
+           "3",
+           "--load",
+           "ARRAY",
+           "--batch-rows",
+           "7",
+           "--commit-rows",
+           "0"});
     const brixel_converter& c = *converter;
     EXPECT_EQ(c.src, tk_a2w(source.string()));
     EXPECT_EQ(c.host + u"|" + c.port + u"|" + c.dest + u"|" + c.user, u"h|1600|SVC|u");
@@ -185,6 +195,9 @@ TEST_F(run_apply_test, options_become_settings_and_every_table_is_the_default) {
     EXPECT_FALSE(c.uppercase);
     EXPECT_EQ(c.code_page, 0xC9);
     EXPECT_EQ(tk_log::get().threshold(), 3);
+    EXPECT_EQ(c.load.method, ora_load_method::array);
+    EXPECT_EQ(c.load.batch_rows, 7u);
+    EXPECT_EQ(c.load.commit_rows, 0u);
     // No --tables and no profile: the whole folder, in the folder's own order.
     names listed;
     converter->get_all_tables(listed);

@@ -1,0 +1,51 @@
+#pragma once
+// How a table's records reach the server. `row` sends one INSERT with the values written as
+// literals per record and commits it; `array` sends the same values through one prepared INSERT
+// with bind variables, many rows per execute, and commits every so many rows. Both store the
+// same values and refuse the same records with the same server text.
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ora_table;
+class udb_record;
+
+enum class ora_load_method { row, array };
+
+struct ora_load_settings {
+    ora_load_method method = ora_load_method::row;
+    uint32_t batch_rows = 1000;    // rows per execute (array)
+    uint32_t commit_rows = 10000;  // rows per commit (array); 0: at the end of the table
+};
+
+// A record the server refused, with the number the caller gave it.
+struct ora_rejected_row {
+    uint32_t number;
+    std::exception_ptr error;  // what the row load would have raised for it
+};
+
+class ora_loader {
+  public:
+    virtual ~ora_loader() = default;
+
+    // Loads the record, or keeps a copy of its values for the next execute. Raises, after
+    // sending what was kept, when this record cannot be sent at all (its values do not match
+    // the columns, a value the column cannot hold, or the server refused it on its own).
+    virtual void add(udb_record& record, uint32_t number) = 0;
+    // Sends what is kept and commits.
+    virtual void flush() = 0;
+
+    // The records refused since the last call, in record order.
+    std::vector<ora_rejected_row> take_rejected() { return std::move(rejected_); }
+    // Every record up to this number has been sent (or refused).
+    uint32_t settled_through() const noexcept { return settled_through_; }
+
+  protected:
+    std::vector<ora_rejected_row> rejected_;
+    uint32_t settled_through_ = 0;
+};
+
+std::unique_ptr<ora_loader> make_ora_loader(ora_table& table, const ora_load_settings& settings);
