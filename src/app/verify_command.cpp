@@ -15,6 +15,7 @@
 #include "ora/ora_database.hpp"
 #include "ora/ora_query_results.hpp"
 #include "ora/ora_type.hpp"
+#include "ora/ora_validator.hpp"
 #include "tk/tk_exception.hpp"
 #include "tk/tk_wstring.hpp"
 #include "udb/ole_variant.hpp"
@@ -253,6 +254,10 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
     destination_db.get_tables();
     dbf_database source_db(converter.src, 1, static_cast<uint8_t>(converter.code_page & 0xFF));
     source_db.values = udb_values::exact;
+    // Destination names as a run gives them into a schema that held none of them: a name the
+    // rules refuse, or one already given, becomes the validator's safe name.
+    ora_tn_validator names(converter.selected_tables, {});
+    std::vector<std::u16string> given;
     for (const std::u16string& table : converter.selected_tables) {
         verify_table_report report;
         report.table = table;
@@ -260,6 +265,15 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
         if (converter.uppercase) {
             tk_wstring::to_upper(report.destination);
         }
+        bool b_given = false;
+        for (const std::u16string& name : given) {
+            b_given = b_given || tk_wstring::iequals(name, report.destination);
+        }
+        if (!names.is_acceptable(report.destination) || b_given) {
+            report.destination = names.get_safe_name(report.destination);
+        }
+        names.add_existing_name(report.destination);
+        given.push_back(report.destination);
         try {
             std::unique_ptr<udb_recordset> source = source_db.get_table(table, 1);
             const size_t field_count = source->schema.size();
