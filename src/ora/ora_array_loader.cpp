@@ -56,42 +56,6 @@ size_t read_quoted(std::u16string_view text, size_t pos, std::u16string& out) {
     return std::u16string_view::npos;
 }
 
-// A number as the row load writes it unquoted.
-bool is_plain_number(std::u16string_view text) {
-    size_t i = 0;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        ++i;
-    }
-    size_t digits = 0;
-    bool b_point = false;
-    for (; i < text.size(); ++i) {
-        if (text[i] >= u'0' && text[i] <= u'9') {
-            ++digits;
-        } else if (text[i] == u'.' && !b_point) {
-            b_point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) {
-        return false;
-    }
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-            ++i;
-        }
-        if (i == start) {
-            return false;
-        }
-    }
-    return i == text.size();
-}
-
 struct date_form {
     char16_t shape;
     std::u16string_view call;
@@ -182,7 +146,7 @@ std::u16string ora_array_loader::shape_of(size_t column, const std::u16string& l
         }
         return {};
     }
-    if (is_plain_number(text)) {
+    if (is_number_text(text)) {
         value.text = literal;
         return {shape_text};
     }
