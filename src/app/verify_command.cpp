@@ -299,29 +299,28 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
             std::vector<bool> b_used(destination->schema.size(), false);
             for (size_t f = 0; f < field_count; ++f) {
                 const t_ftd& field = source->schema.column(f);
-                for (size_t c = 0; c < destination->schema.size(); ++c) {
-                    if (!b_used[c] &&
-                        tk_wstring::iequals(destination->schema.column(c).name, field.name)) {
-                        column_of[f] = static_cast<long>(c);
-                        b_used[c] = true;
-                        b_number[f] = is_number_vartype(field.vartype) ||
-                                      is_number_vartype(destination->schema.column(c).vartype);
-                        break;
-                    }
-                }
-                if (column_of[f] < 0) {
-                    // The converter's name rules turn characters Oracle names cannot hold into
-                    // underscores.
+                // The first unused column whose name matches by `same`.
+                const auto match = [&](auto same) {
                     for (size_t c = 0; c < destination->schema.size(); ++c) {
-                        if (!b_used[c] && oracle_like(field.name) ==
-                                              oracle_like(destination->schema.column(c).name)) {
+                        const t_ftd& column = destination->schema.column(c);
+                        if (!b_used[c] && same(column.name)) {
                             column_of[f] = static_cast<long>(c);
                             b_used[c] = true;
                             b_number[f] = is_number_vartype(field.vartype) ||
-                                          is_number_vartype(destination->schema.column(c).vartype);
-                            break;
+                                          is_number_vartype(column.vartype);
+                            return;
                         }
                     }
+                };
+                match([&](const std::u16string& name) {
+                    return tk_wstring::iequals(name, field.name);
+                });
+                if (column_of[f] < 0) {
+                    // The converter's name rules turn characters Oracle names cannot hold into
+                    // underscores.
+                    match([&](const std::u16string& name) {
+                        return oracle_like(field.name) == oracle_like(name);
+                    });
                 }
                 if (column_of[f] < 0) {
                     report.missing_columns.push_back(field.name);
