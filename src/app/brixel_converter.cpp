@@ -339,6 +339,9 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
     if (mutator != nullptr && mutator->fields().empty()) {
         mutator = nullptr;
     }
+    if (mutator != nullptr) {
+        mutator->values = values;
+    }
     error_handler& errors = error_handler::instance();
     // An Oracle table is loaded through the chosen load method; the outcome of a record is
     // known once the loader has sent it, so the messages that depend on it wait until then.

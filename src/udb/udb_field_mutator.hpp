@@ -8,6 +8,7 @@
 
 #include "udb/ole_types.hpp"
 #include "udb/udb_properties.hpp"
+#include "udb/udb_values.hpp"
 
 class t_ftd;
 class udb_field;
@@ -43,7 +44,10 @@ class udb_field_mutator : public udb_properties {
     void modify1(t_ftd& descriptor) const;
     // Renames the record's field and converts its value to the mapped type; a value that cannot
     // follow raises the recoverable "Data conversion is not supported for given type mapping".
-    void modify2(udb_field& field) const;
+    // With exact values a number mapped to a number type travels as its decimal text, digit for
+    // digit, and a value the mapped NUMBER(p,s) cannot hold fails its record instead of being
+    // rounded.
+    void modify2(udb_field& field, udb_values values = udb_values::classic) const;
 
     std::u16string new_name;
     uint32_t vartype = keep_vartype;

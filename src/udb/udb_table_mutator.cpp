@@ -71,7 +71,7 @@ udb_record& udb_table_mutator::modify2(udb_record& record) {
         }
         ++kept;
         if (mutator != nullptr) {
-            mutator->modify2(*target);
+            mutator->modify2(*target, values);
         }
     }
     if (kept < output_.size()) {

@@ -53,6 +53,8 @@ class udb_table_mutator : public udb_properties {
     VARTYPE mapped_vartype(std::u16string_view type_text, int32_t scale, int32_t precision) const;
 
     std::u16string new_name;
+    // How mapped values are converted; the run sets it from its own setting.
+    udb_values values = udb_values::classic;
 
   private:
     field_map by_source_;

@@ -241,8 +241,8 @@ TEST_F(brixel_cli_test, a_type_mapping_in_a_profile_shapes_the_replayed_table) {
         << stdout_text << stderr_text;
     EXPECT_EQ(row("goods"), (row_words{"goods", "PRODUCTS", "3", "3", "2", "0", "1", "converted"}))
         << stdout_text;
-    EXPECT_NE(stdout_text.find("goods, record #2: Data conversion is not supported for given type "
-                               "mapping"),
+    EXPECT_NE(stdout_text.find("goods, record #2: Field PRODUCT_CODE: the text 'A12' is not a "
+                               "number"),
               std::string::npos)
         << stdout_text;
     // The table as the server has it: the mapped names and types, two rows.

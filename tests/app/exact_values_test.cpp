@@ -114,6 +114,43 @@ TEST_F(exact_values, numbers_arrive_digit_for_digit_or_fail_their_record) {
     EXPECT_NE(ui_.all_errors[1].find("beyond the range"), std::string::npos) << ui_.all_errors[1];
 }
 
+// A type mapping chooses the destination type; the values still arrive digit for digit, and one
+// the chosen NUMBER(p,s) would round fails its record instead.
+TEST_F(exact_values, mapped_numbers_keep_their_digits_or_fail_their_record) {
+    dbf_writer t(dbf_ver::vfp);
+    t.field("AMOUNT", 'N', 22, 6).field("RATE", 'B', 8, 2).field("PRICE", 'Y', 8);
+    t.add_record({dbf_cell::right("12345678901234.123456"), dbf_cell::floating(0.1),
+                  dbf_cell::currency(9223372036854775807)});
+    t.add_record({dbf_cell::right("-0.5"), dbf_cell::floating(1), dbf_cell::currency(-5)});
+    t.add_record(
+        {dbf_cell::right("123456789012345.5"), dbf_cell::floating(1), dbf_cell::currency(1)});
+    t.add_record({dbf_cell::right("1"), dbf_cell::floating(0.125), dbf_cell::currency(1)});
+    write(t, "mapped.dbf");
+
+    udb_table_mutator& mapped = converter().get_table_mutator(u"mapped", u"MAPPED");
+    const auto map = [&](const char16_t* column, const char16_t* type, int precision, int scale) {
+        t_field_description d;
+        d.type = type;
+        d.precision = precision;
+        d.scale = scale;
+        mapped.update_field(column, column, d);
+    };
+    map(u"AMOUNT", u"NUMBER(20,6)", 20, 6);
+    map(u"RATE", u"NUMBER(6,2)", 6, 2);
+    map(u"PRICE", u"NUMBER(19,4)", 19, 4);
+
+    run_exact({u"mapped"});
+    EXPECT_EQ(shown_rows(u"MAPPED"), (table{{"12345678901234.123456", ".1", "922337203685477.5807"},
+                                            {"-.5", "1", "-.0005"}}));
+    ASSERT_EQ(ui_.all_errors.size(), 2u);
+    EXPECT_NE(ui_.all_errors[0].find("AMOUNT: the number '123456789012345.5' has more digits than "
+                                     "NUMBER(20,6) holds"),
+              std::string::npos)
+        << ui_.all_errors[0];
+    EXPECT_NE(ui_.all_errors[1].find("RATE: the number '0.125'"), std::string::npos)
+        << ui_.all_errors[1];
+}
+
 TEST_F(exact_values, unknown_dates_and_logicals_are_null_and_impossible_dates_reported) {
     dbf_writer d(dbf_ver::dbase3);
     d.field("ID", 'N', 3).field("DAY", 'D', 8).field("OK", 'L', 1);
