@@ -261,7 +261,9 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
     for (const std::u16string& table : converter.selected_tables) {
         verify_table_report report;
         report.table = table;
-        report.destination = table;
+        // A type mapping names the destination table and converts the values on their way.
+        udb_table_mutator* mutator = converter.find_table_mutator(table);
+        report.destination = mutator != nullptr ? mutator->new_name : table;
         if (converter.uppercase) {
             tk_wstring::to_upper(report.destination);
         }
@@ -276,6 +278,10 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
         given.push_back(report.destination);
         try {
             std::unique_ptr<udb_recordset> source = source_db.get_table(table, 1);
+            if (mutator != nullptr) {
+                mutator->values = udb_values::exact;
+                mutator->modify1(source->schema);
+            }
             const size_t field_count = source->schema.size();
             if (!destination_db.is_table_exist(report.destination)) {
                 report.failure = "no destination table";
@@ -345,12 +351,12 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
             // not load it) or is a deleted record the run left out.
             const auto read = [&]() -> const udb_record* {
                 try {
-                    const udb_record* record = source->get_item();
+                    udb_record* record = source->get_item();
                     const auto* dbf = dynamic_cast<const dbf_record*>(record);
                     if (converter.skip_del && dbf != nullptr && dbf->is_deleted) {
                         return nullptr;
                     }
-                    return record;
+                    return mutator != nullptr ? &mutator->modify2(*record) : record;
                 } catch (const tk_exception&) {
                     ++report.rows_missing;
                     report.values_total += field_count;

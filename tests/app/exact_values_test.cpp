@@ -127,7 +127,7 @@ TEST_F(exact_values, mapped_numbers_keep_their_digits_or_fail_their_record) {
     t.add_record({dbf_cell::right("1"), dbf_cell::floating(0.125), dbf_cell::currency(1)});
     write(t, "mapped.dbf");
 
-    udb_table_mutator& mapped = converter().get_table_mutator(u"mapped", u"MAPPED");
+    udb_table_mutator& mapped = converter().get_table_mutator(u"mapped", u"AMOUNTS");
     const auto map = [&](const char16_t* column, const char16_t* type, int precision, int scale) {
         t_field_description d;
         d.type = type;
@@ -140,8 +140,9 @@ TEST_F(exact_values, mapped_numbers_keep_their_digits_or_fail_their_record) {
     map(u"PRICE", u"NUMBER(19,4)", 19, 4);
 
     run_exact({u"mapped"});
-    EXPECT_EQ(shown_rows(u"MAPPED"), (table{{"12345678901234.123456", ".1", "922337203685477.5807"},
-                                            {"-.5", "1", "-.0005"}}));
+    EXPECT_EQ(
+        shown_rows(u"AMOUNTS"),
+        (table{{"12345678901234.123456", ".1", "922337203685477.5807"}, {"-.5", "1", "-.0005"}}));
     ASSERT_EQ(ui_.all_errors.size(), 2u);
     EXPECT_NE(ui_.all_errors[0].find("AMOUNT: the number '123456789012345.5' has more digits than "
                                      "NUMBER(20,6) holds"),
@@ -149,6 +150,14 @@ TEST_F(exact_values, mapped_numbers_keep_their_digits_or_fail_their_record) {
         << ui_.all_errors[0];
     EXPECT_NE(ui_.all_errors[1].find("RATE: the number '0.125'"), std::string::npos)
         << ui_.all_errors[1];
+    // verify follows the mapping: the renamed table, the converted values, the two records
+    // refused as missing rows.
+    const auto reports = verify_tables(converter());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].destination, u"AMOUNTS");
+    EXPECT_EQ(reports[0].rows_missing, 2u);
+    EXPECT_EQ(reports[0].values_equal, 6u) << format_verify_report(reports);
+    EXPECT_TRUE(reports[0].columns.empty()) << format_verify_report(reports);
 }
 
 TEST_F(exact_values, unknown_dates_and_logicals_are_null_and_impossible_dates_reported) {
