@@ -106,6 +106,28 @@ bool brixel_converter::serialize(bool b_store) {
     flag("tab_def", tab_def, false);
     flag("uppercase", uppercase, true);
 
+    // The load method and its batch sizes; absent or unknown values keep the defaults.
+    const ora_load_settings defaults;
+    std::u16string method = load.method == ora_load_method::array ? u"array" : u"row";
+    if (!b_store) {
+        load = defaults;
+        method.clear();
+    }
+    b_ok = (key.exchange("load", method, b_store) || !b_store) && b_ok;
+    if (!b_store && (method == u"array" || method == u"row")) {
+        load.method = method == u"array" ? ora_load_method::array : ora_load_method::row;
+    }
+    for (const auto& [name, target] :
+         {std::pair{"batch_rows", &load.batch_rows}, std::pair{"commit_rows", &load.commit_rows}}) {
+        number = *target;
+        const bool b_read = key.exchange(name, number, b_store);
+        if (b_store) {
+            b_ok = b_read && b_ok;
+        } else if (b_read && (number != 0 || target == &load.commit_rows)) {
+            *target = number;  // a batch of no rows would send nothing
+        }
+    }
+
     key.close();
     return b_ok;
 }

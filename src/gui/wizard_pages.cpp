@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -254,6 +256,33 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
         "and nothing is changed without a message.\nClear it for the classic conversion of "
         "earlier versions.");
 
+    auto* loading = new QGroupBox("How to load records:", this);
+    load_ = new QComboBox(loading);
+    load_->setObjectName("load_method");
+    load_->addItem("In batches (fast)", "array");
+    load_->addItem("One by one", "row");
+    load_->setToolTip(
+        "In batches: many records per round trip to the server, committed every "
+        "so many rows.\nOne by one: one statement and one commit per record, as "
+        "earlier versions did.");
+    batch_rows_ = new QSpinBox(loading);
+    batch_rows_->setObjectName("batch_rows");
+    batch_rows_->setRange(1, 100000);
+    commit_rows_ = new QSpinBox(loading);
+    commit_rows_->setObjectName("commit_rows");
+    commit_rows_->setRange(0, 100000000);
+    commit_rows_->setSpecialValueText("at the end of each table");
+    auto* loading_form = new QFormLayout(loading);
+    loading_form->addRow("&Load records:", load_);
+    loading_form->addRow("&Records per batch:", batch_rows_);
+    loading_form->addRow("Commit e&very (records):", commit_rows_);
+    const auto follow_method = [this] {
+        const bool b_array = load_->currentData().toString() == "array";
+        batch_rows_->setEnabled(b_array);
+        commit_rows_->setEnabled(b_array);
+    };
+    connect(load_, &QComboBox::currentIndexChanged, this, follow_method);
+
     auto* folder = new QHBoxLayout;
     folder->addWidget(src_, 1);
     folder->addWidget(browse);
@@ -270,6 +299,7 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
     layout->addWidget(skip_del_);
     layout->addWidget(uppercase_);
     layout->addWidget(exact_values_);
+    layout->addWidget(loading);
     layout->addStretch();
 }
 
@@ -280,6 +310,10 @@ void sel_file_page::initializePage() {
     skip_del_->setChecked(c.skip_del);
     uppercase_->setChecked(c.uppercase);
     exact_values_->setChecked(c.values == udb_values::exact);
+    load_->setCurrentIndex(
+        load_->findData(c.load.method == ora_load_method::array ? "array" : "row"));
+    batch_rows_->setValue(static_cast<int>(c.load.batch_rows));
+    commit_rows_->setValue(static_cast<int>(c.load.commit_rows));
     // A policy this program does not know selects none: the user has to choose one.
     mode_->setExclusive(false);
     for (QAbstractButton* button : mode_->buttons()) {
@@ -299,6 +333,10 @@ void sel_file_page::store() {
     c.skip_del = skip_del_->isChecked();
     c.uppercase = uppercase_->isChecked();
     c.values = exact_values_->isChecked() ? udb_values::exact : udb_values::classic;
+    c.load.method =
+        load_->currentData().toString() == "array" ? ora_load_method::array : ora_load_method::row;
+    c.load.batch_rows = static_cast<uint32_t>(batch_rows_->value());
+    c.load.commit_rows = static_cast<uint32_t>(commit_rows_->value());
     if (mode_->checkedId() >= 0) {
         c.mode = mode_->checkedId();
     }

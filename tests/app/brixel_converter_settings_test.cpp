@@ -86,7 +86,9 @@ std::string settings_of(const brixel_converter& c) {
     return tk_w2a(texts) + " flags=" + std::to_string(c.bool_dbf) + std::to_string(c.skip_del) +
            std::to_string(c.skip_idx) + std::to_string(c.tab_def) + std::to_string(c.uppercase) +
            " mode=" + std::to_string(c.mode) + " code_page=" + std::to_string(c.code_page) +
-           " values=" + std::string(udb_values_name(c.values));
+           " values=" + std::string(udb_values_name(c.values)) +
+           " load=" + (c.load.method == ora_load_method::array ? "array/" : "row/") +
+           std::to_string(c.load.batch_rows) + "/" + std::to_string(c.load.commit_rows);
 }
 
 }  // namespace
@@ -95,7 +97,7 @@ TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last
     converter.emplace();
     EXPECT_EQ(settings_of(*converter),
               "src= dest= host= user= password= port=1521 flags=00001 mode=0 code_page=0 "
-              "values=exact");
+              "values=exact load=row/1000/10000");
     set_everything(*converter);
     converter->password += u" ";  // the store keeps what a profile line could not
     const std::string before = settings_of(*converter);
@@ -111,11 +113,12 @@ TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last
 
     // Values of the wrong type or out of range leave the defaults; an empty text is a value.
     write(settings_file,
-          "[Software\\Quillonworks\\Brixel]\nmode=dword:00000007\nport=sz:\nuppercase=sz:no\n");
+          "[Software\\Quillonworks\\Brixel]\nmode=dword:00000007\nport=sz:\n"
+          "uppercase=sz:no\nload=sz:fast\nbatch_rows=dword:00000000\n");
     converter.emplace();
     EXPECT_EQ(settings_of(*converter),
               "src= dest= host= user= password= port= flags=00001 mode=0 code_page=0 "
-              "values=exact");
+              "values=exact load=row/1000/10000");
 }
 
 TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_byte_for_byte) {

@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
@@ -245,8 +246,16 @@ class wizard_test : public QObject {
         auto* exact = child<QCheckBox>(page(wizard_shell::source_id), "exact_values");
         QVERIFY(!exact->isChecked());
         exact->setChecked(true);
+        auto* method = child<QComboBox>(page(wizard_shell::source_id), "load_method");
+        auto* batch = child<QSpinBox>(page(wizard_shell::source_id), "batch_rows");
+        method->setCurrentIndex(method->findData("row"));
+        QVERIFY(!batch->isEnabled());
+        method->setCurrentIndex(method->findData("array"));
+        batch->setValue(7);
         next();
         QVERIFY(converter().values == udb_values::exact);
+        QVERIFY(converter().load.method == ora_load_method::array);
+        QCOMPARE(converter().load.batch_rows, 7u);
         next();
         auto* available = child<QListWidget>(page(wizard_shell::tables_id), "available");
         auto* selected = child<QListWidget>(page(wizard_shell::tables_id), "selected");
