@@ -115,6 +115,19 @@ void print_all(cli_user_interface& ui, const progress_reporter::output& output) 
     }
 }
 
+// True when a table of the journal was started and is not done, or the run did not end.
+bool unfinished(const run_journal_state& state) {
+    if (!state.b_finished) {
+        return true;
+    }
+    for (const journal_table& table : state.tables) {
+        if (!table.destination.empty() && !table.b_done) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Opens the run's journal. A journal of an unfinished run is continued only when resumed; a
 // finished one at the same place is replaced.
 std::shared_ptr<run_journal> open_journal(const run_options& options) {
@@ -126,7 +139,7 @@ std::shared_ptr<run_journal> open_journal(const run_options& options) {
         std::filesystem::file_size(path, error) != 0) {
         bool b_finished = false;
         try {
-            b_finished = run_journal_state::read(path).b_finished;
+            b_finished = !unfinished(run_journal_state::read(path));
         } catch (const run_journal_error&) {
             throw run_usage_error("the journal " + path +
                                   " exists and is not a journal: give another with --journal");
@@ -144,19 +157,6 @@ std::shared_ptr<run_journal> open_journal(const run_options& options) {
     } catch (const run_journal_error& e) {
         throw run_usage_error(e.message);
     }
-}
-
-// True when a table of the journal was started and is not done, or the run did not end.
-bool unfinished(const run_journal_state& state) {
-    if (!state.b_finished) {
-        return true;
-    }
-    for (const journal_table& table : state.tables) {
-        if (!table.destination.empty() && !table.b_done) {
-            return true;
-        }
-    }
-    return false;
 }
 
 std::string destination_text(const brixel_converter& c) {
