@@ -200,6 +200,7 @@ run_journal_state run_journal_state::read(const std::string& path) {
             break;
         }
         ++line_number;
+        state.complete_bytes += line.size() + 1;
         const std::vector<std::string_view> f = split(line);
         if (line_number == 1) {
             if (line != magic) {
@@ -287,6 +288,11 @@ run_journal::run_journal(std::string path) : path_(std::move(path)) {
     if (fd_ < 0) {
         throw run_journal_error("cannot write the journal " + path_ + ": " + std::strerror(errno));
     }
+    // A line cut by a killed process goes, so that the next one starts on a line of its own.
+    if (state_.complete_bytes != 0 &&
+        ::ftruncate(fd_, static_cast<off_t>(state_.complete_bytes)) != 0) {
+        throw run_journal_error("cannot write the journal " + path_ + ": " + std::strerror(errno));
+    }
 }
 
 run_journal::~run_journal() {
@@ -301,6 +307,7 @@ run_journal_state run_journal::state() const {
 }
 
 void run_journal::write_line(const std::string& line) {
+    state_.complete_bytes += line.size() + 1;
     // One write per line: a process killed at any moment leaves whole lines and at most a cut
     // last one, which the reader ignores.
     const std::string text = line + "\n";
@@ -323,7 +330,7 @@ void run_journal::write_line(const std::string& line) {
 void run_journal::begin(const std::u16string& source, int32_t policy,
                         const std::vector<std::u16string>& tables) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (state_.tables.empty()) {
+    if (state_.complete_bytes == 0) {
         write_line(magic);
         // The folder as the run found it, whatever the working folder of a later resume.
         std::error_code error;

@@ -62,6 +62,7 @@ struct run_journal_state {
     int32_t policy = 0;  // the run's existing-table policy
     std::vector<journal_table> tables;
     bool b_finished = false;
+    uint64_t complete_bytes = 0;  // the length of the file up to its last whole line
 
     // The index of a source table, when the journal lists it.
     std::optional<size_t> find(const std::u16string& table) const;
