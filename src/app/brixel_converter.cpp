@@ -1,10 +1,15 @@
 #include "app/brixel_converter.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "app/brixel_settings.hpp"
+#include "app/run_journal.hpp"
 #include "dbf/dbf_database.hpp"
 #include "dbf/dbf_record.hpp"
 #include "dbf/dbf_recordset.hpp"
@@ -157,18 +162,36 @@ void brixel_converter::operator()() {
 
         check_mapped_names();
         std::vector<std::u16string> used_names;
+        if (journal) {
+            journal->begin(src, mode, selected_tables);
+        }
+        uint32_t reconnects = 0;
         for (size_t i = 0; i < selected_tables.size(); ++i) {
             check_stop(*this);
             t_table_report report{selected_tables[i], {}};
             try {
-                convert_table(selected_tables[i], validator, used_names, source, report);
+                convert_table(i, validator, used_names, source, report);
+                if (journal) {
+                    journal->ended(i, report.result == t_table_report::outcome::skipped);
+                }
                 publish(i, report);
             } catch (const tk_exception& e) {
+                const ora_fault fault = ora_fault_of(e);
+                if (fault == ora_fault::session && journal && reconnects < reconnect &&
+                    reconnect_after_loss(reconnects)) {
+                    // The table goes on from what the journal says is committed.
+                    --i;
+                    continue;
+                }
                 // Published before the handler is asked: Abort raises from there.
                 report.result = t_table_report::outcome::failed;
                 publish(i, report);
-                error_handler::instance().set_context(selected_tables[i]);
-                error_handler::instance().handle(e, false);
+                if (fault != ora_fault::none) {
+                    report_fault(i, e, fault == ora_fault::session, report);
+                } else {
+                    error_handler::instance().set_context(selected_tables[i]);
+                    error_handler::instance().handle(e, false);
+                }
             } catch (const tk_final_exception&) {
                 // Abort or a stop request: the table keeps what it reached, and the run ends.
                 report.result = t_table_report::outcome::failed;
@@ -184,6 +207,9 @@ void brixel_converter::operator()() {
                     tk_exception(std::string("Unexpected failure: ") + e.what(), 0), false);
             }
             ++tables_done;
+        }
+        if (journal) {
+            journal->finished();
         }
         error_handler::instance().clear_context();
         tables_done = 0;
@@ -230,9 +256,67 @@ void brixel_converter::publish(size_t index, const t_table_report& report) {
     }
 }
 
-void brixel_converter::convert_table(const std::u16string& table, ora_tn_validator& validator,
+void brixel_converter::report_fault(size_t index, const tk_exception& e, bool b_session,
+                                    const t_table_report& report) {
+    const std::u16string& table = selected_tables[index];
+    std::string message = e.message;
+    while (!message.empty() &&
+           (message.back() == ' ' || message.back() == '.' || message.back() == '\n')) {
+        message.pop_back();
+    }
+    message += ". ";
+    message += b_session ? "The connection to the Oracle server is lost and the run ends: "
+                         : "There is no room left for this table and it ends here: ";
+    message += "the first " + std::to_string(report.committed) + " records of " + tk_w2a(table) +
+               " are committed";
+    if (b_session) {
+        std::string missed;
+        for (size_t i = index + 1; i < selected_tables.size(); ++i) {
+            missed += (missed.empty() ? "" : ", ") + tk_w2a(selected_tables[i]);
+        }
+        message +=
+            missed.empty() ? "; every other table was reached" : "; tables not reached: " + missed;
+    } else {
+        message += "; the run goes on with the next table";
+    }
+    error_handler& errors = error_handler::instance();
+    if (report.fault_record != 0) {
+        errors.set_context(table, report.fault_record);
+    } else {
+        errors.set_context(table);
+    }
+    // One message for the table, not one per record; a lost session ends the run.
+    errors.handle(tk_exception(message, b_session ? 1 : 0), false);
+}
+
+bool brixel_converter::reconnect_after_loss(uint32_t& attempts) {
+    while (attempts < reconnect) {
+        const uint32_t wait = reconnect_wait_ms << std::min<uint32_t>(attempts, 10);
+        ++attempts;
+        TK_LOG(3, "Connection lost: connecting again in %u ms (attempt %u of %u)\n", wait, attempts,
+               reconnect);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
+        while (std::chrono::steady_clock::now() < until) {
+            check_stop(*this);
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<uint32_t>(wait, 50)));
+        }
+        try {
+            connect_oracle_server(database);
+            ora_base->b_uppercase = uppercase;
+            ora_base->values = values;
+            ora_base->get_tables();
+            return true;
+        } catch (const tk_exception& e) {
+            TK_LOG(3, "Connecting again failed: %s\n", e.message.c_str());
+        }
+    }
+    return false;
+}
+
+void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
                                      std::vector<std::u16string>& used_names, dbf_database& source,
                                      t_table_report& report) {
+    const std::u16string& table = selected_tables[index];
     set_current_table(table);
     current_record = 0;
     total_records = 0;
@@ -264,19 +348,58 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     if (uppercase) {
         tk_wstring::to_upper(name);
     }
+    // A table the journal knows keeps the destination it was given.
+    std::optional<journal_table> known;
+    if (journal) {
+        run_journal_state state = journal->state();
+        if (index < state.tables.size() && !state.tables[index].destination.empty()) {
+            known = std::move(state.tables[index]);
+            name = known->destination;
+        }
+    }
     // Every destination name follows the name rules, whether it comes from a file name or a
     // mapping, and no two tables of one run share one: nothing in a name reaches SQL but
     // letters, digits, "_", "$" and "#".
-    const bool b_acceptable =
-        validator.is_acceptable(name) && !contains_ignoring_case(used_names, name);
+    const bool b_acceptable = validator.is_acceptable(name) &&
+                              (known.has_value() || !contains_ignoring_case(used_names, name));
     if (!b_acceptable) {
         name = validator.get_safe_name(name);
     }
     report.destination = name;
 
+    int32_t policy = mode;
+    uint32_t first = 0;
+    if (known) {
+        if (!contains_ignoring_case(used_names, name)) {
+            validator.add_existing_name(name);
+            used_names.push_back(name);
+        }
+        if (known->b_done) {
+            TK_LOGW(3, u"Table %s was done by the interrupted run\n", table.c_str());
+            report.result = t_table_report::outcome::skipped;
+            return;
+        }
+        if (!ora_base->is_table_exist(name)) {
+            throw tk_exception("The destination table " + tk_w2a(name) +
+                                   " of the interrupted run no longer exists; it is not continued",
+                               0);
+        }
+        const uint64_t rows = engine.get_records_cnt(name, false);
+        run_journal_state state;
+        state.tables.push_back(*known);
+        const resume_step step = state.decide(0, rows);
+        if (step.what == resume_step::kind::conflict) {
+            throw tk_exception(step.message, 0);
+        }
+        // The table goes on in merge mode after the last committed record.
+        policy = mode_merge;
+        first = step.after;
+        report.resumed_after = first;
+    }
+
     if (ora_base->is_table_exist(name)) {
         TK_LOGW(2, u"Table %s already exists", name.c_str());
-        if (mode == mode_overwrite) {
+        if (policy == mode_overwrite) {
             TK_LOG(2, "Overwrite existing table");
             try {
                 ora_base->delete_tab(name);
@@ -287,11 +410,11 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
                 }
                 throw;
             }
-        } else if (mode == mode_skip) {
+        } else if (policy == mode_skip) {
             TK_LOG(2, "Skip existing table");
             report.result = t_table_report::outcome::skipped;
             return;
-        } else if (mode == mode_refuse) {
+        } else if (policy == mode_refuse) {
             throw tk_exception("Table " + tk_w2a(name) +
                                    " already exists in the destination and no policy for "
                                    "existing tables was chosen: overwrite, merge or skip",
@@ -300,7 +423,8 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     }
 
     std::unique_ptr<udb_recordset> destination;
-    if (ora_base->is_table_exist(name)) {
+    const bool b_existed = ora_base->is_table_exist(name);
+    if (b_existed) {
         destination = ora_base->get_table(name, 8);
     } else if (skip_idx) {
         destination = ora_base->create_table(name, source_table->schema, udb_indexes());
@@ -309,7 +433,8 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
             ora_base->create_table(name, source_table->schema, udb_indexes(source_table->indexes));
     }
 
-    if (mode == mode_merge && !bool_dbf && !source_table->schema.conform_to(destination->schema)) {
+    if (policy == mode_merge && !bool_dbf &&
+        !source_table->schema.conform_to(destination->schema)) {
         throw tk_exception(
             "The structure of data source does not conform to the destination table.", 0);
     }
@@ -317,23 +442,32 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     if (!b_acceptable) {
         TK_LOGW(2, u"Store generated table name '%s'", name.c_str());
     }
-    validator.add_existing_name(name);
-    used_names.push_back(name);
+    if (!known) {
+        validator.add_existing_name(name);
+        used_names.push_back(name);
+    }
+    uint64_t rows = 0;
+    if (journal) {
+        rows = b_existed ? engine.get_records_cnt(name, false) : 0;
+        journal->started(index, name, mode, journal_point{first, rows});
+    }
 
     total_records = source_table->records_cnt;
     report.records = source_table->records_cnt;
     TK_LOGW(3, u"Converting table %s (%d records)", table.c_str(),
             static_cast<int>(total_records.load()));
     if (total_records != 0 && !tab_def) {
-        convert_records(table, *source_table, *destination, report);
+        convert_records(index, *source_table, *destination, first, rows, report);
     }
     report.result = t_table_report::outcome::converted;
     // The destination is released before the source, so its pending work completes first.
     destination.reset();
 }
 
-void brixel_converter::convert_records(const std::u16string& table, udb_recordset& source,
-                                       udb_recordset& destination, t_table_report& report) {
+void brixel_converter::convert_records(size_t index, udb_recordset& source,
+                                       udb_recordset& destination, uint32_t first, uint64_t rows,
+                                       t_table_report& report) {
+    const std::u16string& table = selected_tables[index];
     // Exact lookup once per table; null when the table has no column changes.
     udb_table_mutator* mutator = find_table_mutator(table);
     if (mutator != nullptr && mutator->fields().empty()) {
@@ -348,6 +482,11 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
     auto* oracle = dynamic_cast<ora_table*>(&destination);
     std::unique_ptr<ora_loader> loader =
         oracle != nullptr ? make_ora_loader(*oracle, load) : nullptr;
+    if (loader != nullptr && journal) {
+        loader->before_commit = [this, index, rows](uint32_t through, uint64_t stored) {
+            journal->committing(index, journal_point{through, rows + stored});
+        };
+    }
     struct waiting_notes {
         uint32_t number;
         std::vector<std::string> messages;
@@ -391,75 +530,99 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
         waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(w));
     };
     source.first();
-    while (!source.is_eof()) {
-        const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
-        TK_TRACE("Converting %d record", static_cast<int>(number));
-        try {
-            udb_record* read = nullptr;
-            try {
-                read = source.get_item();
-            } catch (const tk_exception& e) {
-                throw table_failure(e);
+    try {
+        while (!source.is_eof()) {
+            const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
+            TK_TRACE("Converting %d record", static_cast<int>(number));
+            if (number <= first) {
+                // Committed by an earlier run.
+                source.next();
+                current_record.store(number, std::memory_order_relaxed);
+                report.records_read = number;
+                continue;
             }
-            TK_LOGW(2, u"udb_db_mutator::modify2(%s)", table.c_str());
-            udb_record& record = mutator != nullptr ? mutator->modify2(*read) : *read;
-            const auto* dbf = dynamic_cast<const dbf_record*>(read);
-            if (skip_del && dbf != nullptr && dbf->is_deleted) {
-                ++report.skipped_deleted;
-            } else {
-                if (loader != nullptr) {
-                    loader->add(record, number);
+            try {
+                udb_record* read = nullptr;
+                try {
+                    read = source.get_item();
+                } catch (const tk_exception& e) {
+                    throw table_failure(e);
+                }
+                TK_LOGW(2, u"udb_db_mutator::modify2(%s)", table.c_str());
+                udb_record& record = mutator != nullptr ? mutator->modify2(*read) : *read;
+                const auto* dbf = dynamic_cast<const dbf_record*>(read);
+                if (skip_del && dbf != nullptr && dbf->is_deleted) {
+                    ++report.skipped_deleted;
                 } else {
-                    destination.append_record(record);
-                }
-                ++report.inserted;
-                if (dbf != nullptr && (!dbf->unreadable_memos.empty() || !dbf->notes.empty())) {
-                    // Values the record carried empty or NULL for a reason the user must hear;
-                    // the record itself is loaded.
-                    waiting_notes notes{number, {}};
-                    for (const size_t field : dbf->unreadable_memos) {
-                        notes.messages.push_back(unreadable_memo_message(*dbf, field));
+                    if (loader != nullptr) {
+                        loader->add(record, number);
+                    } else {
+                        destination.append_record(record);
                     }
-                    notes.messages.insert(notes.messages.end(), dbf->notes.begin(),
-                                          dbf->notes.end());
-                    waiting.push_back(std::move(notes));
+                    ++report.inserted;
+                    if (dbf != nullptr && (!dbf->unreadable_memos.empty() || !dbf->notes.empty())) {
+                        // Values the record carried empty or NULL for a reason the user must hear;
+                        // the record itself is loaded.
+                        waiting_notes notes{number, {}};
+                        for (const size_t field : dbf->unreadable_memos) {
+                            notes.messages.push_back(unreadable_memo_message(*dbf, field));
+                        }
+                        notes.messages.insert(notes.messages.end(), dbf->notes.begin(),
+                                              dbf->notes.end());
+                        waiting.push_back(std::move(notes));
+                    }
+                }
+            } catch (const tk_exception& e) {
+                if (ora_fault_of(e) != ora_fault::none) {
+                    report.fault_record = number;
+                    throw;
+                }
+                ++report.rejected;
+                try {
+                    // What was read before this record is sent and told first.
+                    if (loader != nullptr) {
+                        loader->flush();
+                    }
+                    settle();
+                    errors.set_context(table, number);
+                    errors.handle(e, false);
+                } catch (...) {
+                    report.records_read = number;
+                    current_record = number;
+                    throw;
                 }
             }
-        } catch (const tk_exception& e) {
-            ++report.rejected;
             try {
-                // What was read before this record is sent and told first.
-                if (loader != nullptr) {
-                    loader->flush();
-                }
                 settle();
-                errors.set_context(table, number);
-                errors.handle(e, false);
+                if (loader != nullptr && stop_requested()) {
+                    loader->flush();  // the stop keeps every record read so far
+                    settle();
+                }
             } catch (...) {
                 report.records_read = number;
                 current_record = number;
                 throw;
             }
-        }
-        try {
-            settle();
-            if (loader != nullptr && stop_requested()) {
-                loader->flush();  // the stop keeps every record read so far
-                settle();
-            }
-        } catch (...) {
+            source.next();
+            current_record.store(number, std::memory_order_relaxed);
             report.records_read = number;
-            current_record = number;
-            throw;
+            check_stop(*this);
         }
-        source.next();
-        current_record.store(number, std::memory_order_relaxed);
-        report.records_read = number;
-        check_stop(*this);
-    }
-    if (loader != nullptr) {
-        loader->flush();
-        settle();
+        if (loader != nullptr) {
+            loader->flush();
+            settle();
+        }
+    } catch (const tk_exception& e) {
+        if (loader != nullptr && ora_fault_of(e) != ora_fault::none) {
+            // What was sent and not committed is given up; the report tells what landed.
+            if (ora_fault_of(e) == ora_fault::table) {
+                loader->abandon();
+            }
+            report.committed = std::max(first, loader->committed_through());
+            report.inserted = static_cast<uint32_t>(loader->rows_committed());
+            report.fault_record = report.committed + 1;
+        }
+        throw;
     }
 }
 

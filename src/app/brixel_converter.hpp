@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "udb/udb_values.hpp"
 
 class dbf_database;
+class run_journal;
 class dbf_record;
 class ora_tn_validator;
 class udb_recordset;
@@ -41,6 +43,9 @@ struct t_table_report {
     uint32_t inserted = 0;           // records the destination accepted
     uint32_t skipped_deleted = 0;    // deleted records left out
     uint32_t rejected = 0;           // records that failed; each one reached the error handler
+    uint32_t resumed_after = 0;      // a continued table: the records an earlier run committed
+    uint32_t committed = 0;          // a table cut short: the records whose outcome is committed
+    uint32_t fault_record = 0;       // a table cut short in a record: that record
 };
 
 class brixel_converter : public udb_converter,
@@ -96,14 +101,30 @@ class brixel_converter : public udb_converter,
     udb_values values = udb_values::exact;
     // How records reach Oracle: literal INSERTs one by one, or bound arrays.
     ora_load_settings load;
+    // What the run has committed, written as it goes; none: no journal. A table the journal
+    // already marks done is skipped, one it marks started is continued after its last
+    // committed record, in merge mode.
+    std::shared_ptr<run_journal> journal;
+    // After a lost connection, how many times the run connects again and goes on from the
+    // journal; the first wait in milliseconds, doubled each time.
+    uint32_t reconnect = 0;
+    uint32_t reconnect_wait_ms = 2000;
 
   private:
     // One table step; `used_names` holds the destination names of this run so far.
-    void convert_table(const std::u16string& table, ora_tn_validator& validator,
+    void convert_table(size_t index, ora_tn_validator& validator,
                        std::vector<std::u16string>& used_names, dbf_database& source,
                        t_table_report& report);
-    void convert_records(const std::u16string& table, udb_recordset& source,
-                         udb_recordset& destination, t_table_report& report);
+    // Loads the records after `first` (an earlier run committed those); the destination held
+    // `rows` rows before.
+    void convert_records(size_t index, udb_recordset& source, udb_recordset& destination,
+                         uint32_t first, uint64_t rows, t_table_report& report);
+    // The one message of an error that ends the table or the run, and what it costs.
+    void report_fault(size_t index, const tk_exception& e, bool b_session,
+                      const t_table_report& report);
+    // Connects again after a lost connection, waiting longer each time; false when every
+    // attempt failed.
+    bool reconnect_after_loss(uint32_t& attempts);
 
     void publish(size_t index, const t_table_report& report);
     // Refuses a run in which a mapping sends two selected tables to one destination name.

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/brixel_startup.hpp"
 #include "app/cli_user_interface.hpp"
 #include "app/progress_reporter.hpp"
+#include "app/run_journal.hpp"
 #include "app/run_summary.hpp"
 #include "tk/error_handler.hpp"
 #include "tk/tk_wstring.hpp"
@@ -55,6 +57,11 @@ const char* const run_usage_text =
     "  --errors-file FILE       also write every error message to FILE\n"
     "  --summary-json FILE      write the per-table report and every error as JSON to FILE\n"
     "  --max-errors N           stop the run once N errors were met (default: no limit)\n"
+    "  --journal FILE           record what each table has committed in FILE (default:\n"
+    "                           beside the errors file, else in $XDG_STATE_HOME/brixel)\n"
+    "  --resume JOURNAL         finish the run of JOURNAL: tables it marks done are skipped,\n"
+    "                           a table cut short goes on after its last committed record\n"
+    "  --reconnect N            after a lost connection connect again up to N times and go on\n"
     "  --connect USER@//HOST[:PORT]/SERVICE | USER@NAME\n"
     "                           the user and the server in one connect string\n"
     "  --use-last-settings      start from the settings Brixel saved last, not the defaults\n"
@@ -62,6 +69,7 @@ const char* const run_usage_text =
     "  --quiet                  no progress and no summary\n"
     "A table that already exists in the destination fails unless a policy is chosen\n"
     "(--existing, or the profile's).\n"
+    "A lost connection ends the run with one message saying what was committed.\n"
     "Exit status: 0 converted without errors, 1 finished with errors, 2 bad usage or an\n"
     "unreadable profile, 3 internal error, 255 cannot connect.\n";
 
@@ -104,6 +112,50 @@ void print_all(cli_user_interface& ui, const progress_reporter::output& output) 
     }
     if (output.status) {
         ui.draw_progress(*output.status);
+    }
+}
+
+// True when a table of the journal was started and is not done, or the run did not end.
+bool unfinished(const run_journal_state& state) {
+    if (!state.b_finished) {
+        return true;
+    }
+    for (const journal_table& table : state.tables) {
+        if (!table.destination.empty() && !table.b_done) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Opens the run's journal. A journal of an unfinished run is continued only when resumed; a
+// finished one at the same place is replaced.
+std::shared_ptr<run_journal> open_journal(const run_options& options) {
+    const std::string path = options.resume    ? *options.resume
+                             : options.journal ? *options.journal
+                                               : default_journal_path(options.errors_file);
+    std::error_code error;
+    if (!options.resume && std::filesystem::exists(path, error) &&
+        std::filesystem::file_size(path, error) != 0) {
+        bool b_finished = false;
+        try {
+            b_finished = !unfinished(run_journal_state::read(path));
+        } catch (const run_journal_error&) {
+            throw run_usage_error("the journal " + path +
+                                  " exists and is not a journal: give another with --journal");
+        }
+        if (!b_finished) {
+            throw run_usage_error("the journal " + path +
+                                  " belongs to a run that did not finish: finish it with "
+                                  "--resume " +
+                                  path + ", or remove it");
+        }
+        std::filesystem::remove(path, error);
+    }
+    try {
+        return std::make_shared<run_journal>(path);
+    } catch (const run_journal_error& e) {
+        throw run_usage_error(e.message);
     }
 }
 
@@ -153,15 +205,41 @@ int run_command(const run_options& options, run_terminal& terminal) {
         converter.mode = brixel_converter::mode_refuse;
     }
 
+    run_options effective = options;
+    try {
+        if (options.resume) {
+            // The journal's folder, tables and policy, unless the options name others.
+            const run_journal_state state = run_journal_state::read(*options.resume);
+            if (!effective.source) {
+                effective.source = tk_w2a(state.source);
+            }
+            effective.tables.emplace();
+            for (const journal_table& table : state.tables) {
+                effective.tables->push_back(tk_w2a(table.name));
+            }
+            if (!effective.existing) {
+                effective.existing = state.policy;
+            }
+        }
+    } catch (const run_journal_error& e) {
+        ui.error("", e.message);
+        return cli_exit_usage;
+    }
+
     try {
         if (options.profile && !startup->load_quick_launch_profile(*options.profile)) {
             ui.error("", "the profile " + *options.profile +
                              " is not a valid profile: a setting comes before its section");
             return cli_exit_usage;
         }
-        apply_run_options(options, converter, run_environment::process());
+        apply_run_options(effective, converter, run_environment::process());
         if (options.save_profile) {
             save_run_profile(converter, *options.save_profile);
+        }
+        converter.journal = open_journal(options);
+        converter.reconnect = options.reconnect.value_or(0);
+        if (const char* wait = std::getenv("BRIXEL_RECONNECT_WAIT_MS")) {
+            converter.reconnect_wait_ms = static_cast<uint32_t>(std::strtoul(wait, nullptr, 10));
         }
     } catch (const run_usage_error& e) {
         ui.error("", e.message);
@@ -213,6 +291,11 @@ int run_command(const run_options& options, run_terminal& terminal) {
         }
         terminal.out << format_settings(converter) << format_summary(reports, errors);
         terminal.out.flush();
+    }
+    if (unfinished(converter.journal->state())) {
+        ui.print_line("brixel-cli: what each table has committed is in the journal " +
+                      converter.journal->path() + "; to finish the run: brixel-cli run --resume " +
+                      converter.journal->path() + " with the same connection options");
     }
     int code = run_exit_code(reports, errors.size());
     if (startup->stop_requested()) {

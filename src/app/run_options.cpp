@@ -39,6 +39,8 @@ const std::map<std::string, text_member, std::less<>>& text_options() {
         {"--save-profile", &run_options::save_profile},
         {"--errors-file", &run_options::errors_file},
         {"--summary-json", &run_options::summary_json},
+        {"--journal", &run_options::journal},
+        {"--resume", &run_options::resume},
     };
     return options;
 }
@@ -58,7 +60,8 @@ const std::map<std::string, flag_member, std::less<>>& flag_options() {
 // Options with a value that is not kept as text.
 const char* const valued_options[] = {"--tables",    "--existing", "--uppercase",  "--encoding",
                                       "--log-level", "--on-error", "--max-errors", "--connect",
-                                      "--values",    "--load",     "--batch-rows", "--commit-rows"};
+                                      "--values",    "--load",     "--batch-rows", "--commit-rows",
+                                      "--reconnect"};
 
 bool is_valued(std::string_view name) {
     if (text_options().count(name) != 0) {
@@ -183,6 +186,14 @@ void set_valued(run_options& options, const std::string& name, const std::string
                                   "'");
         }
         options.max_errors = static_cast<uint32_t>(*count);
+    } else if (name == "--reconnect") {
+        once(options.reconnect.has_value());
+        const std::optional<long> count = parse_integer(value, false);
+        if (!count || *count < 0 || *count > 100) {
+            throw run_usage_error("--reconnect takes a number of attempts from 0 to 100, not '" +
+                                  value + "'");
+        }
+        options.reconnect = static_cast<uint32_t>(*count);
     } else if (name == "--connect") {
         parse_connect_string(value, options);
     } else if (name == "--on-error") {
@@ -206,6 +217,10 @@ void check_options(const run_options& options) {
     if (password_sources > 1) {
         throw run_usage_error(
             "give the password one way: --password, --password-env or --password-file");
+    }
+    if (options.resume && (options.journal || options.tables)) {
+        throw run_usage_error(std::string("--resume continues the journal's own tables: ") +
+                              (options.journal ? "--journal" : "--tables") + " cannot be given");
     }
     if (options.port) {
         const std::optional<long> port = parse_integer(*options.port, false);

@@ -56,6 +56,9 @@ struct run_options {
     std::optional<std::string> errors_file;
     std::optional<std::string> summary_json;  // the per-table report and every error, as JSON
     std::optional<uint32_t> max_errors;       // the run stops once this many errors were met
+    std::optional<std::string> journal;       // where the run journal goes
+    std::optional<std::string> resume;        // the journal of the run to finish
+    std::optional<uint32_t> reconnect;        // attempts after a lost connection
     bool use_last_settings = false;  // start from the wizard's last settings, not the defaults
     bool save_settings = false;      // write the settings in force back for the wizard
     bool quiet = false;

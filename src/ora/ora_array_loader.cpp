@@ -180,8 +180,18 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
         TK_LOG(2, "Record %d is sent on its own", static_cast<int>(number));
         send();
         settled_through_ = number;
-        table_.append_record(record);
-        uncommitted_ = 0;  // the row load commits what the session holds
+        // The row load commits what the session holds, the kept rows' stores included.
+        committing(number, rows_sent_ + 1);
+        try {
+            table_.append_record(record);
+        } catch (const tk_exception& e) {
+            if (ora_fault_of(e) == ora_fault::none && uncommitted_ == 0) {
+                committed(number, rows_sent_);
+            }
+            throw;
+        }
+        uncommitted_ = 0;
+        committed(number, ++rows_sent_);
         return;
     }
     // NULL fits any shape; any other difference starts a new batch.
@@ -245,8 +255,10 @@ void ora_array_loader::commit() {
         return;
     }
     ora_engine& engine = ora_engine::instance();
+    committing(settled_through_, rows_sent_);
     engine.check_err(ora_oci().trans_commit(engine.svc(), engine.err(), OCI_DEFAULT));
     uncommitted_ = 0;
+    committed(settled_through_, rows_sent_);
 }
 
 ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& shape) {
@@ -391,6 +403,11 @@ size_t ora_array_loader::execute(const std::u16string& shape, size_t first, size
         oci.error_get(row_error, 1, nullptr, &code, reinterpret_cast<OraText*>(text), sizeof text,
                       OCI_HTYPE_ERROR);
         text[255] = u'\0';
+        if (ora_fault_of(static_cast<uint16_t>(code & 0xFFFF)) != ora_fault::none) {
+            // No room left or no session: the rows after it would meet the same.
+            throw ora_exception(static_cast<uint16_t>(code & 0xFFFF),
+                                tk_w2a(std::u16string_view(text)));
+        }
         if (offset < count) {
             found.push_back(
                 {rows_[first + offset].number,
@@ -417,10 +434,15 @@ void ora_array_loader::send() {
     size_t refused = 0;
     try {
         refused = execute(shape_, 0, count);
-    } catch (const tk_exception&) {
-        // The execute failed as a whole (a statement the server cannot take, a lost
-        // connection): each row is sent on its own with its own shape, as the row load would,
-        // so a row that can be stored is, and each refusal carries its row's reason.
+    } catch (const tk_exception& e) {
+        // Without a session or without room every row would fail the same way: the caller
+        // ends the table or the run.
+        if (ora_fault_of(e) != ora_fault::none) {
+            throw;
+        }
+        // The execute failed as a whole (a statement the server cannot take): each row is
+        // sent on its own with its own shape, as the row load would, so a row that can be
+        // stored is, and each refusal carries its row's reason.
         const std::exception_ptr failure = std::current_exception();
         refused = 0;
         for (size_t i = 0; i < count; ++i) {
@@ -431,7 +453,10 @@ void ora_array_loader::send() {
             }
             try {
                 refused += execute(rows_[i].shape, i, 1);
-            } catch (const tk_exception&) {
+            } catch (const tk_exception& one) {
+                if (ora_fault_of(one) != ora_fault::none) {
+                    throw;
+                }
                 rejected_.push_back({rows_[i].number, std::current_exception()});
                 ++refused;
             }
@@ -439,6 +464,7 @@ void ora_array_loader::send() {
     }
     const uint32_t stored = static_cast<uint32_t>(count - refused);
     table_.records_cnt += stored;
+    rows_sent_ += stored;
     uncommitted_ += stored;
     if (settings_.commit_rows != 0 && uncommitted_ >= settings_.commit_rows) {
         commit();

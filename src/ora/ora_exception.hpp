@@ -18,3 +18,15 @@ class ora_exception : public tk_exception {
 
     uint32_t error_code = 0;
 };
+
+// What an Oracle error costs beyond the statement that met it.
+enum class ora_fault {
+    none,     // this record or statement only
+    table,    // every later row of the table would meet it too (no room left)
+    session,  // the session is gone: nothing more can be sent on it
+};
+
+// The class of an ORA number.
+ora_fault ora_fault_of(uint16_t ora_number) noexcept;
+// The class of an exception: none unless it is an Oracle error of one of the other classes.
+ora_fault ora_fault_of(const tk_exception& e) noexcept;

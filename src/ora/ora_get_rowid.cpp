@@ -39,7 +39,7 @@ int32_t ora_get_rowid::cbf_get_data(void* context, OCIBind* /*bind*/, uint32_t i
     return OCI_CONTINUE;
 }
 
-std::u16string ora_get_rowid::do_insert(std::u16string& statement) {
+std::u16string ora_get_rowid::do_insert(std::u16string& statement, bool b_commit) {
     TK_TRACE("ora_get_rowid::do_insert");
     statement += u") RETURNING ROWID INTO :1";
     TK_LOGW(3, u"Run SQL query: %s\n", statement.c_str());
@@ -57,7 +57,7 @@ std::u16string ora_get_rowid::do_insert(std::u16string& statement) {
         oci.bind_dynamic(bind_, engine.err(), this, &cbf_no_data, this, &cbf_get_data));
     TK_TRACE("Step #3");
     returned_length_ = 0;
-    stmt_.execute(1, OCI_COMMIT_ON_SUCCESS);
+    stmt_.execute(1, b_commit ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT);
     TK_ASSERT(returned_length_ < buffer_bytes && out_indicator_ == 0, "ora_rowid.cpp");
     std::u16string rowid(buffer_, returned_length_ / 2);
     // A string bind may count its terminator.

@@ -17,8 +17,8 @@ class ora_get_rowid {
     ora_get_rowid& operator=(const ora_get_rowid&) = delete;
 
     // Closes the INSERT text in `statement` (which is changed) with the RETURNING clause, runs
-    // it committing on success, and returns the ROWID.
-    std::u16string do_insert(std::u16string& statement);
+    // it (committing on success when b_commit is set), and returns the ROWID.
+    std::u16string do_insert(std::u16string& statement, bool b_commit = true);
 
     static constexpr uint32_t buffer_bytes = 512;
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,9 +44,34 @@ class ora_loader {
     // Every record up to this number has been sent (or refused).
     uint32_t settled_through() const noexcept { return settled_through_; }
 
+    // Told before each commit: once it lands, the outcome of every record up to `through` is
+    // committed and the table holds `rows` rows from this loader. A commit that fails or is
+    // cut short leaves the table as after the previous one.
+    std::function<void(uint32_t through, uint64_t rows)> before_commit;
+    // The last record whose outcome is committed, and the rows this loader committed.
+    uint32_t committed_through() const noexcept { return committed_through_; }
+    uint64_t rows_committed() const noexcept { return rows_committed_; }
+    // Gives up what was sent and not committed (after an error that ends the table).
+    virtual void abandon();
+
   protected:
+    void committing(uint32_t through, uint64_t rows) {
+        if (before_commit) {
+            before_commit(through, rows);
+        }
+    }
+    void committed(uint32_t through, uint64_t rows) noexcept {
+        committed_through_ = through;
+        rows_committed_ = rows;
+    }
+
     std::vector<ora_rejected_row> rejected_;
     uint32_t settled_through_ = 0;
+    uint64_t rows_sent_ = 0;  // rows the server stored, committed or not
+
+  private:
+    uint32_t committed_through_ = 0;
+    uint64_t rows_committed_ = 0;
 };
 
 std::unique_ptr<ora_loader> make_ora_loader(ora_table& table, const ora_load_settings& settings);

@@ -486,16 +486,31 @@ void ora_table::append_record(udb_record& record) {
     }
     columns += u')';
     columns += values;
-    const std::u16string rowid = rowid_->do_insert(columns);
+    // A row with large objects is committed once they are written, so that no row is ever
+    // committed without its large objects (a connection lost in between would keep it so).
+    bool b_lobs = false;
+    for (const size_t eye : order_) {
+        b_lobs = b_lobs || ora_lob_insert::is_lob_column(schema.column(eye));
+    }
+    const std::u16string rowid = rowid_->do_insert(columns, !b_lobs);
     TK_TRACEW(u"GOT ROWID(2): %s", rowid.c_str());
-    {
-        ora_lob_insert lobs(name, schema);
-        if (lobs.insert(rowid, record, &field_of_)) {
-            // The LOB writes run in the transaction the next statement would commit; the last
-            // record of a table must not depend on one.
-            ora_engine& engine = ora_engine::instance();
-            engine.check_err(ora_oci().trans_commit(engine.svc(), engine.err(), OCI_DEFAULT));
+    if (b_lobs) {
+        ora_engine& engine = ora_engine::instance();
+        try {
+            ora_lob_insert lobs(name, schema);
+            lobs.insert(rowid, record, &field_of_);
+        } catch (const tk_exception& e) {
+            // The record is refused whole: its row goes with its large objects.
+            if (ora_fault_of(e) == ora_fault::none) {
+                try {
+                    engine.execute(u"DELETE FROM \"" + name + u"\" WHERE ROWID='" + rowid + u"'");
+                } catch (const tk_exception&) {
+                    TK_LOG(2, "The row of a refused record could not be deleted");
+                }
+            }
+            throw;
         }
+        engine.check_err(ora_oci().trans_commit(engine.svc(), engine.err(), OCI_DEFAULT));
     }
     ++records_cnt;
     TK_TRACE("ora_table::append_record - at the END");

@@ -39,8 +39,9 @@ class brixel_cli_test : public testing::Test {
         const std::string command =
             "env -u BRIXEL_PASSWORD BRIXEL_OCI_LIBRARY='" OCISIM_LIBRARY "' OCISIM_HOME='" +
             folder.file("sim") + "' BRIXEL_CONFIG_HOME='" + folder.file("config") +
-            "' PW=pw '" BRIXEL_CLI_PROGRAM "' " + arguments + " < '" + folder.file("in") + "' > '" +
-            folder.file("out") + "' 2> '" + folder.file("err") + "'";
+            "' XDG_STATE_HOME='" + folder.file("state") + "' PW=pw '" BRIXEL_CLI_PROGRAM "' " +
+            arguments + " < '" + folder.file("in") + "' > '" + folder.file("out") + "' 2> '" +
+            folder.file("err") + "'";
         const int status = std::system(command.c_str());
         stdout_text = tk_test_folder::read(folder.file("out"));
         stderr_text = tk_test_folder::read(folder.file("err"));
