@@ -352,19 +352,3 @@ TEST_F(Binds, FetchSemantics) {
     EXPECT_EQ(db().execute(1), oci::ERROR);
     EXPECT_EQ(db().text(), "ORA-01405: fetched column value is NULL");
 }
-
-TEST_F(Binds, StatementTypes) {
-    auto type_of = [&](const std::string& sql) {
-        db().prepare(sql);
-        ub2 t = 0;
-        a.AttrGet(db().stmt, oci::HTYPE_STMT, &t, nullptr, oci::ATTR_STMT_TYPE, db().err);
-        return t;
-    };
-    EXPECT_EQ(type_of("select 1 from dual"), 1);
-    EXPECT_EQ(type_of("UPDATE T SET ID = 1"), 2);
-    EXPECT_EQ(type_of("DELETE FROM T"), 3);
-    EXPECT_EQ(type_of("INSERT INTO T VALUES (1)"), 4);
-    EXPECT_EQ(type_of("CREATE TABLE X (A NUMBER)"), 5);
-    EXPECT_EQ(type_of("DROP TABLE X"), 6);
-    EXPECT_EQ(type_of("ALTER TABLE X ADD CONSTRAINT P PRIMARY KEY (A)"), 7);
-}

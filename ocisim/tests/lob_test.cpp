@@ -52,6 +52,7 @@ class Lobs : public SimTest {
 
 TEST_F(Lobs, EmptyLobsAreNotNull) {
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"M\" WHERE \"MEMO\" IS NULL"), "0");
+    EXPECT_EQ(db().one("SELECT \"MEMO\" FROM \"M\""), "");  // empty text, not NULL
     ok("INSERT INTO \"M\" (\"ID\") VALUES (2)");
     EXPECT_EQ(db().one("SELECT COUNT(*) FROM \"M\" WHERE \"MEMO\" IS NULL"), "1");
 }

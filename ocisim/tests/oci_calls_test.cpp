@@ -1,7 +1,5 @@
-// Details of the OCI calls themselves: error records, handle rules, session end, statement
-// handles from OCIStmtPrepare2 and the parse-only mode.
-#include <dlfcn.h>
-
+// Details of the OCI calls themselves: error records, handle rules, session end and the
+// parse-only mode.
 #include "fixture.h"
 
 class Calls : public SimTest {
@@ -62,28 +60,6 @@ TEST_F(Calls, StatementsAfterSessionEnd) {
               oci::SUCCESS)
         << db().text();
     ok("SELECT * FROM DUAL");
-}
-
-TEST_F(Calls, PrepareTwoAndRelease) {
-    using Prepare2 = sword (*)(void*, void**, void*, const void*, ub4, const void*, ub4, ub4, ub4);
-    using Release = sword (*)(void*, void*, const void*, ub4, ub4);
-    auto prepare2 = reinterpret_cast<Prepare2>(dlsym(a.lib, "OCIStmtPrepare2"));
-    auto release = reinterpret_cast<Release>(dlsym(a.lib, "OCIStmtRelease"));
-    ASSERT_NE(prepare2, nullptr);
-    ASSERT_NE(release, nullptr);
-    void* st = nullptr;
-    std::u16string sql = u16("SELECT DUMMY FROM DUAL");
-    ASSERT_EQ(prepare2(db().svc, &st, db().err, sql.data(), static_cast<ub4>(sql.size() * 2),
-                       nullptr, 0, oci::NTV_SYNTAX, oci::DEFAULT),
-              oci::SUCCESS);
-    char16_t buf[4] = {};
-    void* def = nullptr;
-    a.DefineByPos(st, &def, db().err, 1, buf, sizeof buf, oci::SQLT_STR, nullptr, nullptr, nullptr,
-                  oci::DEFAULT);
-    ASSERT_EQ(a.StmtExecute(db().svc, st, db().err, 1, 0, nullptr, nullptr, oci::DEFAULT),
-              oci::SUCCESS);
-    EXPECT_EQ(u8(std::u16string(buf)), "X");
-    EXPECT_EQ(release(st, db().err, nullptr, 0, oci::DEFAULT), oci::SUCCESS);
 }
 
 TEST_F(Calls, QuotedUserNamesAreCaseSensitive) {

@@ -73,6 +73,7 @@ TEST_F(database, empty_and_missing_folders) {
     {
         dbf_database db(wide(tables), 1, 0);
         EXPECT_TRUE(db.get_tables().empty());
+        EXPECT_THROW(dbf_database(wide(tables), 1, 0), tk_mail_assertion);  // one at a time
     }
     EXPECT_THROW(dbf_database(wide(tables / "absent"), 1, 0), tk_mail_assertion);
     EXPECT_FALSE(dbf_database::exists());  // the failed construction left the slot free
@@ -113,16 +114,4 @@ TEST_F(database, delete_tab_removes_the_table_and_its_memo_files) {
     small_table(tables, "plain.dbf");
     EXPECT_TRUE(db.delete_tab(u"plain"));
     EXPECT_THROW(db.delete_tab(u"plain"), tk_mail_assertion);
-}
-
-TEST_F(database, single_instance_and_what_a_folder_does_not_provide) {
-    small_table(tables, "a.dbf");
-    {
-        dbf_database db(wide(tables), 1, 0);
-        EXPECT_THROW(dbf_database(wide(tables), 1, 0), tk_mail_assertion);
-        EXPECT_EQ(db.get_table(u"a", u"SELECT * FROM a", 1), nullptr);
-        EXPECT_FALSE(db.test_query(u"SELECT 1"));
-        EXPECT_THROW(db.query(u"DELETE FROM a"), tk_mail_assertion);
-    }
-    EXPECT_FALSE(dbf_database::exists());
 }

@@ -3,45 +3,22 @@
 // files, and the message (and level) a call fails with.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <utility>
 
 #include "tk/tk_exception.hpp"
+#include "tk/tk_test_folder.hpp"
 
-class dbf_test_folder {
+// A scratch folder that also writes hand-made files into itself.
+class dbf_test_folder : public tk_test_folder {
   public:
-    dbf_test_folder() {
-        const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("dbf.") + info->test_suite_name() + "." + info->name() +
-                           "." + std::to_string(getpid());
-        for (char& c : name) {
-            c = c == '/' ? '_' : c;
-        }
-        path_ = (root != nullptr && *root != 0 ? std::filesystem::path(root)
-                                               : std::filesystem::temp_directory_path()) /
-                name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~dbf_test_folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path_ / name, std::ios::binary | std::ios::trunc) << bytes;
+        tk_test_folder::write(file(name), bytes);
         return file(name);
     }
-
-  private:
-    std::filesystem::path path_;
 };
 
 inline std::string dbf_le16(uint32_t v) {

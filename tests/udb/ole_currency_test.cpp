@@ -52,35 +52,28 @@ TEST(OleCurrencyRender, NoTrailingZerosAndAlwaysAPoint) {
     EXPECT_EQ(ole_cy_to_string(ole_currency{INT64_MIN}), "-922337203685477.5808");
 }
 
-TEST(OleCurrencyConvert, FromDoubleUsesBankersRounding) {
+TEST(OleCurrencyConvert, FromDoubleAndToIntegersUseBankersRounding) {
+    // Double to units of 1/10000: 0.00035 is 3.5 units exactly.
+    const std::pair<double, int64_t> from_double[] = {
+        {2.5, 25000}, {0.00005, 0}, {0.00035, 4}, {0.00045, 4}, {-0.00025, -2}};
+    for (const auto& [d, units] : from_double) {
+        ole_currency cy;
+        ASSERT_EQ(ole_cy_from_r8(d, cy), OLE_S_OK) << d;
+        EXPECT_EQ(cy.int64, units) << d;
+    }
     ole_currency cy;
-    ASSERT_EQ(ole_cy_from_r8(2.5, cy), OLE_S_OK);
-    EXPECT_EQ(cy.int64, 25000);
-    ASSERT_EQ(ole_cy_from_r8(0.00005, cy), OLE_S_OK);
-    EXPECT_EQ(cy.int64, 0);
-    ASSERT_EQ(ole_cy_from_r8(0.00035, cy), OLE_S_OK);  // 3.5 units exactly
-    EXPECT_EQ(cy.int64, 4);
-    ASSERT_EQ(ole_cy_from_r8(0.00045, cy), OLE_S_OK);
-    EXPECT_EQ(cy.int64, 4);
-    ASSERT_EQ(ole_cy_from_r8(-0.00025, cy), OLE_S_OK);
-    EXPECT_EQ(cy.int64, -2);
-    EXPECT_EQ(ole_cy_from_r8(1e15, cy), DISP_E_OVERFLOW);
-    EXPECT_EQ(ole_cy_from_r8(-1e15, cy), DISP_E_OVERFLOW);
-    EXPECT_EQ(ole_cy_from_r8(std::nan(""), cy), DISP_E_OVERFLOW);
-    EXPECT_EQ(ole_cy_from_r8(-std::numeric_limits<double>::infinity(), cy), DISP_E_OVERFLOW);
+    for (const double d : {1e15, -1e15, std::nan(""), -std::numeric_limits<double>::infinity()}) {
+        EXPECT_EQ(ole_cy_from_r8(d, cy), DISP_E_OVERFLOW) << d;
+    }
     EXPECT_EQ(ole_cy_to_r8(ole_currency{25000}), 2.5);
-}
 
-TEST(OleCurrencyConvert, ToIntegersUseBankersRounding) {
+    const std::pair<int64_t, int64_t> to_int[] = {
+        {25000, 2}, {35000, 4}, {-25000, -2}, {-25001, -3}};
     int64_t v = 0;
-    EXPECT_EQ(ole_cy_to_i64(ole_currency{25000}, INT32_MIN, INT32_MAX, v), OLE_S_OK);
-    EXPECT_EQ(v, 2);
-    EXPECT_EQ(ole_cy_to_i64(ole_currency{35000}, INT32_MIN, INT32_MAX, v), OLE_S_OK);
-    EXPECT_EQ(v, 4);
-    EXPECT_EQ(ole_cy_to_i64(ole_currency{-25000}, INT32_MIN, INT32_MAX, v), OLE_S_OK);
-    EXPECT_EQ(v, -2);
-    EXPECT_EQ(ole_cy_to_i64(ole_currency{-25001}, INT32_MIN, INT32_MAX, v), OLE_S_OK);
-    EXPECT_EQ(v, -3);
+    for (const auto& [units, whole] : to_int) {
+        EXPECT_EQ(ole_cy_to_i64(ole_currency{units}, INT32_MIN, INT32_MAX, v), OLE_S_OK);
+        EXPECT_EQ(v, whole) << units;
+    }
     EXPECT_EQ(ole_cy_to_i64(ole_currency{327675000}, INT16_MIN, INT16_MAX, v), DISP_E_OVERFLOW);
     EXPECT_EQ(ole_cy_to_i64(ole_currency{INT64_MIN}, INT64_MIN, INT64_MAX, v), OLE_S_OK);
     EXPECT_EQ(v, -922337203685478);
