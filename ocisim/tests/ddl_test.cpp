@@ -128,6 +128,13 @@ TEST_F(Ddl, KeysIndexesAndTheirCatalogue) {
     ok("CREATE INDEX \"IX_AB\" ON \"T\" (\"A\", \"B\")");
     EXPECT_EQ(fails("CREATE INDEX \"IX_AB2\" ON \"T\" (\"A\", \"B\")"),
               "ORA-01408: such column list already indexed");
+    // The ALL_ views show the user's own objects, each with its owner.
+    for (std::string view : {"TABLES", "TAB_COLUMNS", "CONSTRAINTS", "INDEXES"}) {
+        std::string own = db().one("SELECT COUNT(*) FROM USER_" + view);
+        EXPECT_NE(own, "0") << view;
+        EXPECT_EQ(db().one("SELECT COUNT(*) FROM ALL_" + view + " WHERE OWNER = 'SCOTT'"), own)
+            << view;
+    }
     // A key's declared byte lengths must fit an index entry of an 8 KB block.
     ok("CREATE TABLE \"KL\" (\"A\" VARCHAR2(4000), \"B\" VARCHAR2(2398), \"C\" NVARCHAR2(2000), "
        "PRIMARY KEY (\"A\", \"B\"))");
