@@ -286,6 +286,16 @@ int run_command(const run_options& options, run_terminal& terminal) {
     const std::vector<std::string> errors = ui.all_errors();
     if (!options.quiet) {
         print_all(ui, reporter.finish(reports));
+        for (const t_table_report& report : reports) {
+            if (report.b_done_earlier) {
+                ui.print_line("brixel-cli: " + tk_w2a(report.table) +
+                              " was converted by the interrupted run");
+            } else if (report.resumed_after != 0) {
+                ui.print_line("brixel-cli: " + tk_w2a(report.table) + " went on after record " +
+                              std::to_string(report.resumed_after) +
+                              ", the last one the interrupted run committed");
+            }
+        }
         if (startup->stop_requested()) {
             ui.print_line("brixel-cli: the run was interrupted");
         }
