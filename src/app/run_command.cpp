@@ -267,6 +267,11 @@ int run_command(const run_options& options, run_terminal& terminal) {
                       " from " + tk_w2a(converter.src) + " into " + destination_text(converter));
     }
     if (!startup->connect()) {
+        // No run began: an empty journal is not left behind.
+        std::error_code error;
+        if (std::filesystem::file_size(converter.journal->path(), error) == 0 && !error) {
+            std::filesystem::remove(converter.journal->path(), error);
+        }
         return cli_exit_cannot_connect;
     }
 
@@ -302,7 +307,14 @@ int run_command(const run_options& options, run_terminal& terminal) {
         terminal.out << format_settings(converter) << format_summary(reports, errors);
         terminal.out.flush();
     }
-    if (unfinished(converter.journal->state())) {
+    if (!unfinished(converter.journal->state())) {
+        if (!options.journal && !options.resume && !options.errors_file) {
+            // A finished run's journal in the state folder serves nothing: it goes, so that
+            // runs do not pile journals up there.
+            std::error_code error;
+            std::filesystem::remove(converter.journal->path(), error);
+        }
+    } else {
         ui.print_line("brixel-cli: what each table has committed is in the journal " +
                       converter.journal->path() + "; to finish the run: brixel-cli run --resume " +
                       converter.journal->path() + " with the same connection options");
