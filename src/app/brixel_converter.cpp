@@ -377,6 +377,7 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
         if (known->b_done) {
             TK_LOGW(3, u"Table %s was done by the interrupted run\n", table.c_str());
             report.result = t_table_report::outcome::skipped;
+            report.b_done_earlier = true;
             return;
         }
         if (!ora_base->is_table_exist(name)) {
@@ -395,6 +396,7 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
         policy = mode_merge;
         first = step.after;
         report.resumed_after = first;
+        report.committed = first;
     }
 
     if (ora_base->is_table_exist(name)) {

@@ -44,6 +44,7 @@ struct t_table_report {
     uint32_t skipped_deleted = 0;    // deleted records left out
     uint32_t rejected = 0;           // records that failed; each one reached the error handler
     uint32_t resumed_after = 0;      // a continued table: the records an earlier run committed
+    bool b_done_earlier = false;     // skipped: an earlier run of the journal converted it
     uint32_t committed = 0;          // a table cut short: the records whose outcome is committed
     uint32_t fault_record = 0;       // a table cut short in a record: that record
 };

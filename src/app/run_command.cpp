@@ -267,6 +267,11 @@ int run_command(const run_options& options, run_terminal& terminal) {
                       " from " + tk_w2a(converter.src) + " into " + destination_text(converter));
     }
     if (!startup->connect()) {
+        // No run began: an empty journal is not left behind.
+        std::error_code error;
+        if (std::filesystem::file_size(converter.journal->path(), error) == 0 && !error) {
+            std::filesystem::remove(converter.journal->path(), error);
+        }
         return cli_exit_cannot_connect;
     }
 
@@ -286,13 +291,30 @@ int run_command(const run_options& options, run_terminal& terminal) {
     const std::vector<std::string> errors = ui.all_errors();
     if (!options.quiet) {
         print_all(ui, reporter.finish(reports));
+        for (const t_table_report& report : reports) {
+            if (report.b_done_earlier) {
+                ui.print_line("brixel-cli: " + tk_w2a(report.table) +
+                              " was converted by the interrupted run");
+            } else if (report.resumed_after != 0) {
+                ui.print_line("brixel-cli: " + tk_w2a(report.table) + " went on after record " +
+                              std::to_string(report.resumed_after) +
+                              ", the last one the interrupted run committed");
+            }
+        }
         if (startup->stop_requested()) {
             ui.print_line("brixel-cli: the run was interrupted");
         }
         terminal.out << format_settings(converter) << format_summary(reports, errors);
         terminal.out.flush();
     }
-    if (unfinished(converter.journal->state())) {
+    if (!unfinished(converter.journal->state())) {
+        if (!options.journal && !options.resume && !options.errors_file) {
+            // A finished run's journal in the state folder serves nothing: it goes, so that
+            // runs do not pile journals up there.
+            std::error_code error;
+            std::filesystem::remove(converter.journal->path(), error);
+        }
+    } else {
         ui.print_line("brixel-cli: what each table has committed is in the journal " +
                       converter.journal->path() + "; to finish the run: brixel-cli run --resume " +
                       converter.journal->path() + " with the same connection options");
