@@ -115,19 +115,6 @@ void print_all(cli_user_interface& ui, const progress_reporter::output& output) 
     }
 }
 
-// True when a table of the journal was started and is not done, or the run did not end.
-bool unfinished(const run_journal_state& state) {
-    if (!state.b_finished) {
-        return true;
-    }
-    for (const journal_table& table : state.tables) {
-        if (!table.destination.empty() && !table.b_done) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Opens the run's journal. A journal of an unfinished run is continued only when resumed; a
 // finished one at the same place is replaced.
 std::shared_ptr<run_journal> open_journal(const run_options& options) {
@@ -139,7 +126,7 @@ std::shared_ptr<run_journal> open_journal(const run_options& options) {
         std::filesystem::file_size(path, error) != 0) {
         bool b_finished = false;
         try {
-            b_finished = !unfinished(run_journal_state::read(path));
+            b_finished = !run_journal_state::read(path).unfinished();
         } catch (const run_journal_error&) {
             throw run_usage_error("the journal " + path +
                                   " exists and is not a journal: give another with --journal");
@@ -307,7 +294,7 @@ int run_command(const run_options& options, run_terminal& terminal) {
         terminal.out << format_settings(converter) << format_summary(reports, errors);
         terminal.out.flush();
     }
-    if (!unfinished(converter.journal->state())) {
+    if (!converter.journal->state().unfinished()) {
         if (!options.journal && !options.resume && !options.errors_file) {
             // A finished run's journal in the state folder serves nothing: it goes, so that
             // runs do not pile journals up there.

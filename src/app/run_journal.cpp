@@ -126,6 +126,18 @@ std::string number_text(uint64_t value) {
 
 }  // namespace
 
+bool run_journal_state::unfinished() const {
+    if (!b_finished) {
+        return true;
+    }
+    for (const journal_table& table : tables) {
+        if (!table.destination.empty() && !table.b_done) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<size_t> run_journal_state::find(const std::u16string& table) const {
     for (size_t i = 0; i < tables.size(); ++i) {
         if (tables[i].name == table) {

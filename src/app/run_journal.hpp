@@ -64,6 +64,8 @@ struct run_journal_state {
     bool b_finished = false;
     uint64_t complete_bytes = 0;  // the length of the file up to its last whole line
 
+    // A table was started and is not done, or the run did not end.
+    bool unfinished() const;
     // The index of a source table, when the journal lists it.
     std::optional<size_t> find(const std::u16string& table) const;
     // A table that started is continued after the last point whose row count the destination

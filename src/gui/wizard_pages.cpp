@@ -23,6 +23,8 @@
 
 #include "app/brixel_converter.hpp"
 #include "app/brixel_startup.hpp"
+#include "app/interrupted_run.hpp"
+#include "app/run_journal.hpp"
 #include "app/run_summary.hpp"
 #include "app/table_mapping_editor.hpp"
 #include "app/verify_command.hpp"
@@ -123,6 +125,16 @@ welcome_page::welcome_page(wizard_shell& shell) : wizard_page(shell, 1018) {
     link->setObjectName("product_link");
     link->setOpenExternalLinks(true);
 
+    resume_ = new QCheckBox("&Finish the interrupted conversion", this);
+    resume_->setObjectName("resume");
+    resume_->setToolTip(
+        "Tables it converted are skipped and the table it was cutting short "
+        "goes on after its last committed record: no record is loaded twice.");
+    interrupted_ = wrapped("", this);
+    interrupted_->setObjectName("interrupted");
+    resume_->hide();
+    interrupted_->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(big_title("Welcome to Brixel\nConversion Wizard\n", this));
     layout->addWidget(
@@ -130,11 +142,40 @@ welcome_page::welcome_page(wizard_shell& shell) : wizard_page(shell, 1018) {
                 "Click 'Next' to continue.",
                 this));
     layout->addStretch();
+    layout->addWidget(interrupted_);
+    layout->addWidget(resume_);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(load);
     bottom->addStretch();
     bottom->addWidget(link);
     layout->addLayout(bottom);
+}
+
+void welcome_page::initializePage() {
+    journal_ =
+        converter().journal ? std::string() : find_interrupted_journal(journal_state_folder());
+    if (journal_.empty()) {
+        resume_->hide();
+        interrupted_->hide();
+        return;
+    }
+    try {
+        interrupted_->setText(
+            QString::fromStdString(describe_interrupted_run(run_journal_state::read(journal_))));
+    } catch (const run_journal_error&) {
+        journal_.clear();
+        return;
+    }
+    resume_->setChecked(true);
+    resume_->show();
+    interrupted_->show();
+}
+
+bool welcome_page::validatePage() {
+    if (journal_.empty() || !resume_->isChecked()) {
+        return true;
+    }
+    return guarded([&] { prepare_resume(converter(), journal_); });
 }
 
 void welcome_page::on_load() {
@@ -667,6 +708,8 @@ void progress_page::initializePage() {
     estimate_.emplace(progress_estimate::clock::now());
     shell().set_run_active(true);
     stop_->setEnabled(true);
+    // Every run keeps a journal, so that an interrupted one can be finished later.
+    guarded([&] { start_run_journal(converter()); });
     worker_ = std::make_unique<run_thread>(converter());
     worker_->start();
     timer_.start();
@@ -720,6 +763,10 @@ gui_finish_page::gui_finish_page(wizard_shell& shell) : wizard_page(shell, -1) {
     setPixmap(QWizard::WatermarkPixmap, gui_art::watermark());
     message_ = wrapped("", this);
     message_->setObjectName("message");
+    interrupted_ = wrapped("", this);
+    interrupted_->setObjectName("interrupted");
+    interrupted_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    interrupted_->hide();
     errors_ = new QPlainTextEdit(this);
     errors_->setObjectName("errors");
     errors_->setReadOnly(true);
@@ -745,6 +792,7 @@ gui_finish_page::gui_finish_page(wizard_shell& shell) : wizard_page(shell, -1) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(big_title("Conversion is Completed", this));
     layout->addWidget(message_);
+    layout->addWidget(interrupted_);
     layout->addWidget(errors_, 1);
     layout->addStretch();
     layout->addLayout(buttons);
@@ -773,6 +821,10 @@ void gui_finish_page::initializePage() {
     const bool b_stopped = shell().startup().stop_requested();
     const bool b_errors = run_exit_code(converter().reports(), all.size()) != 0;
     message_->setText(final_page_message(b_errors, b_stopped));
+    std::string interrupted;
+    guarded([&] { interrupted = interrupted_run_text(converter(), converter().reports()); });
+    interrupted_->setText(QString::fromStdString(interrupted));
+    interrupted_->setVisible(!interrupted.empty());
     if (!b_errors) {
         TK_LOG(1, "Display success-message");
         errors_->hide();

@@ -45,9 +45,16 @@ class welcome_page : public wizard_page {
     Q_OBJECT
   public:
     explicit welcome_page(wizard_shell& shell);
+    void initializePage() override;
+    bool validatePage() override;
 
   private:
     void on_load();
+
+    // The offer to finish the run of the newest unfinished journal, shown when there is one.
+    QCheckBox* resume_;
+    QLabel* interrupted_;
+    std::string journal_;
 };
 
 class oracle_settings_page : public wizard_page {
@@ -168,6 +175,7 @@ class gui_finish_page : public wizard_page {
     void end_verify();
 
     QLabel* message_;
+    QLabel* interrupted_;
     QPlainTextEdit* errors_;
     QPushButton* verify_;
     // The comparison runs here, away from the window; its report is shown when it ends.

@@ -37,6 +37,9 @@
 
 #include "app/brixel_converter.hpp"
 #include "app/brixel_startup.hpp"
+#include "app/interrupted_run.hpp"
+#include "app/run_journal.hpp"
+#include "app/verify_command.hpp"
 #include "gui/wizard_dialogs.hpp"
 #include "gui/wizard_pages.hpp"
 #include "gui/wizard_shell.hpp"
@@ -212,6 +215,7 @@ class wizard_test : public QObject {
         folder_ = home_ / ("dbf_" + user_);
         fs::create_directories(folder_);
         setenv("BRIXEL_CONFIG_HOME", (home_ / ("config_" + user_)).c_str(), 1);
+        setenv("XDG_STATE_HOME", (home_ / ("state_" + user_)).c_str(), 1);
         setenv("BRIXEL_HELP_DIR", BRIXEL_HELP_SOURCE, 1);
         open();
     }
@@ -480,6 +484,27 @@ class wizard_test : public QObject {
         QCOMPARE(reports.size(), size_t(1));
         QVERIFY(reports[0].inserted > 0 && reports[0].inserted < 4000);
         QCOMPARE(rows_of(converter(), u"BIG").size(), qsizetype(reports[0].inserted));
+        QVERIFY(child<QLabel>(page(wizard_shell::final_id), "interrupted")
+                    ->text()
+                    .contains("brixel-cli run --resume "));
+
+        // The next start offers to finish the run; finishing it loads every record exactly once.
+        cleanup();
+        open();
+        walk_to_tables();
+        QVERIFY(child<QLabel>(page(wizard_shell::welcome_id), "interrupted")
+                    ->text()
+                    .contains("big: cut short"));
+        QVERIFY(child<QCheckBox>(page(wizard_shell::welcome_id), "resume")->isChecked());
+        child<QPushButton>(page(wizard_shell::tables_id), "add_all")->click();
+        next();
+        wait_for_final();
+        QVERIFY(child<QLabel>(page(wizard_shell::final_id), "interrupted")->text().isEmpty());
+        QCOMPARE(converter().reports().at(0).resumed_after, reports[0].records_read);
+        for (const verify_table_report& report : verify_tables(converter())) {
+            QVERIFY2(report.equal(), format_verify_report({report}).c_str());
+        }
+        QVERIFY(find_interrupted_journal(journal_state_folder()).empty());
     }
 
     // The bar takes the run's percent (4 tables, 2 done, record 50 of 200: 56) and the details
