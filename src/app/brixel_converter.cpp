@@ -58,15 +58,6 @@ class init_conversion {
     brixel_converter& converter_;
 };
 
-// Raised between tables and records once the front end asked the run to stop; it ends the run
-// like an Abort.
-void check_stop(const brixel_converter& converter) {
-    if (converter.stop_requested()) {
-        TK_LOG(2, "Stop requested");
-        throw tk_final_exception();
-    }
-}
-
 bool contains_ignoring_case(const std::vector<std::u16string>& names, const std::u16string& name) {
     for (const std::u16string& used : names) {
         if (tk_wstring::iequals(used, name)) {
@@ -156,34 +147,20 @@ void brixel_converter::operator()() {
         TK_TRACE("sel_queries.size=%d", static_cast<int>(sel_queries.size()));
 
         check_mapped_names();
-        std::vector<std::u16string> used_names;
-        for (size_t i = 0; i < selected_tables.size(); ++i) {
-            check_stop(*this);
-            t_table_report report{selected_tables[i], {}};
-            try {
-                convert_table(selected_tables[i], validator, used_names, source, report);
-                publish(i, report);
-            } catch (const tk_exception& e) {
-                // Published before the handler is asked: Abort raises from there.
-                report.result = t_table_report::outcome::failed;
-                publish(i, report);
-                error_handler::instance().set_context(selected_tables[i]);
-                error_handler::instance().handle(e, false);
-            } catch (const tk_final_exception&) {
-                // Abort or a stop request: the table keeps what it reached, and the run ends.
-                report.result = t_table_report::outcome::failed;
-                publish(i, report);
-                throw;
-            } catch (const std::exception& e) {
-                // A failure that is no error of ours still fails only this table, and is
-                // recorded like every other.
-                report.result = t_table_report::outcome::failed;
-                publish(i, report);
-                error_handler::instance().set_context(selected_tables[i]);
-                error_handler::instance().handle(
-                    tk_exception(std::string("Unexpected failure: ") + e.what(), 0), false);
+        t_run_tables run{source, validator, {}, {}};
+        b_run_stopped_ = false;
+        if (jobs <= 1 || selected_tables.size() <= 1) {
+            table_progress progress(*this, true);
+            for (size_t i = 0; i < selected_tables.size(); ++i) {
+                check_stop();
+                convert_one(i, run, *ora_base, progress);
+                ++tables_done;
             }
-            ++tables_done;
+        } else {
+            brixel_job_runner runner(*this, jobs, b_run_stopped_);
+            runner.run([&](size_t i, ora_database& session_db, table_progress& progress) {
+                convert_one(i, run, session_db, progress);
+            });
         }
         error_handler::instance().clear_context();
         tables_done = 0;
@@ -195,6 +172,43 @@ void brixel_converter::operator()() {
     } catch (const std::exception& e) {
         error_handler::instance().handle(
             tk_exception(std::string("Unexpected failure: ") + e.what(), 1), true);
+    }
+}
+
+void brixel_converter::convert_one(size_t i, t_run_tables& run, ora_database& session_db,
+                                   table_progress& progress) {
+    t_table_report report{selected_tables[i], {}};
+    try {
+        convert_table(i, run, session_db, progress, report);
+        publish(i, report);
+    } catch (const tk_exception& e) {
+        // Published before the handler is asked: Abort raises from there.
+        report.result = t_table_report::outcome::failed;
+        publish(i, report);
+        error_handler::instance().set_context(selected_tables[i]);
+        error_handler::instance().handle(e, false);
+    } catch (const tk_final_exception&) {
+        // Abort or a stop request: the table keeps what it reached, and the run ends.
+        report.result = t_table_report::outcome::failed;
+        publish(i, report);
+        throw;
+    } catch (const std::exception& e) {
+        // A failure that is no error of ours still fails only this table, and is
+        // recorded like every other.
+        report.result = t_table_report::outcome::failed;
+        publish(i, report);
+        error_handler::instance().set_context(selected_tables[i]);
+        error_handler::instance().handle(
+            tk_exception(std::string("Unexpected failure: ") + e.what(), 0), false);
+    }
+}
+
+void brixel_converter::check_stop() const {
+    // Raised between tables and records once the front end asked the run to stop, or another
+    // worker of the run ended it; it ends the run like an Abort.
+    if (stopping()) {
+        TK_LOG(2, "Stop requested");
+        throw tk_final_exception();
     }
 }
 
@@ -230,16 +244,15 @@ void brixel_converter::publish(size_t index, const t_table_report& report) {
     }
 }
 
-void brixel_converter::convert_table(const std::u16string& table, ora_tn_validator& validator,
-                                     std::vector<std::u16string>& used_names, dbf_database& source,
-                                     t_table_report& report) {
-    set_current_table(table);
-    current_record = 0;
-    total_records = 0;
+void brixel_converter::convert_table(size_t index, t_run_tables& run, ora_database& session_db,
+                                     table_progress& progress, t_table_report& report) {
+    const std::u16string& table = selected_tables[index];
+    ordered_turns::turn setup(run.setups, index);
+    progress.start(table);
 
     std::unique_ptr<udb_recordset> source_table;
     try {
-        source_table = source.get_table(table, 1);
+        source_table = run.source.get_table(table, 1);
     } catch (const tk_exception& e) {
         throw table_failure(e);
     }
@@ -268,18 +281,18 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     // mapping, and no two tables of one run share one: nothing in a name reaches SQL but
     // letters, digits, "_", "$" and "#".
     const bool b_acceptable =
-        validator.is_acceptable(name) && !contains_ignoring_case(used_names, name);
+        run.validator.is_acceptable(name) && !contains_ignoring_case(run.used_names, name);
     if (!b_acceptable) {
-        name = validator.get_safe_name(name);
+        name = run.validator.get_safe_name(name);
     }
     report.destination = name;
 
-    if (ora_base->is_table_exist(name)) {
+    if (session_db.is_table_exist(name)) {
         TK_LOGW(2, u"Table %s already exists", name.c_str());
         if (mode == mode_overwrite) {
             TK_LOG(2, "Overwrite existing table");
             try {
-                ora_base->delete_tab(name);
+                session_db.delete_tab(name);
             } catch (const ora_exception& e) {
                 if (e.ora_number() == ora_resource_busy) {
                     throw tk_exception(
@@ -300,13 +313,13 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     }
 
     std::unique_ptr<udb_recordset> destination;
-    if (ora_base->is_table_exist(name)) {
-        destination = ora_base->get_table(name, 8);
+    if (session_db.is_table_exist(name)) {
+        destination = session_db.get_table(name, 8);
     } else if (skip_idx) {
-        destination = ora_base->create_table(name, source_table->schema, udb_indexes());
+        destination = session_db.create_table(name, source_table->schema, udb_indexes());
     } else {
         destination =
-            ora_base->create_table(name, source_table->schema, udb_indexes(source_table->indexes));
+            session_db.create_table(name, source_table->schema, udb_indexes(source_table->indexes));
     }
 
     if (mode == mode_merge && !bool_dbf && !source_table->schema.conform_to(destination->schema)) {
@@ -317,15 +330,16 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
     if (!b_acceptable) {
         TK_LOGW(2, u"Store generated table name '%s'", name.c_str());
     }
-    validator.add_existing_name(name);
-    used_names.push_back(name);
+    run.validator.add_existing_name(name);
+    run.used_names.push_back(name);
+    setup.end();
 
-    total_records = source_table->records_cnt;
+    progress.set_total(source_table->records_cnt);
     report.records = source_table->records_cnt;
     TK_LOGW(3, u"Converting table %s (%d records)", table.c_str(),
-            static_cast<int>(total_records.load()));
-    if (total_records != 0 && !tab_def) {
-        convert_records(table, *source_table, *destination, report);
+            static_cast<int>(source_table->records_cnt));
+    if (source_table->records_cnt != 0 && !tab_def) {
+        convert_records(table, *source_table, *destination, progress, report);
     }
     report.result = t_table_report::outcome::converted;
     // The destination is released before the source, so its pending work completes first.
@@ -333,7 +347,8 @@ void brixel_converter::convert_table(const std::u16string& table, ora_tn_validat
 }
 
 void brixel_converter::convert_records(const std::u16string& table, udb_recordset& source,
-                                       udb_recordset& destination, t_table_report& report) {
+                                       udb_recordset& destination, table_progress& progress,
+                                       t_table_report& report) {
     // Exact lookup once per table; null when the table has no column changes.
     udb_table_mutator* mutator = find_table_mutator(table);
     if (mutator != nullptr && mutator->fields().empty()) {
@@ -389,7 +404,7 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
     };
     source.first();
     while (!source.is_eof()) {
-        const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
+        const uint32_t number = progress.record() + 1;
         TK_TRACE("Converting %d record", static_cast<int>(number));
         try {
             udb_record* read = nullptr;
@@ -434,25 +449,25 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
                 errors.handle(e, false);
             } catch (...) {
                 report.records_read = number;
-                current_record = number;
+                progress.set_record(number);
                 throw;
             }
         }
         try {
             settle();
-            if (loader != nullptr && stop_requested()) {
+            if (loader != nullptr && stopping()) {
                 loader->flush();  // the stop keeps every record read so far
                 settle();
             }
         } catch (...) {
             report.records_read = number;
-            current_record = number;
+            progress.set_record(number);
             throw;
         }
         source.next();
-        current_record.store(number, std::memory_order_relaxed);
+        progress.set_record(number);
         report.records_read = number;
-        check_stop(*this);
+        check_stop();
     }
     if (loader != nullptr) {
         loader->flush();

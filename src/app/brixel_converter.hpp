@@ -4,12 +4,14 @@
 // mapping, and its call operator is the conversion run: every selected DBF table of the source
 // folder copied into the connected Oracle schema, table by table and record by record.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/brixel_job_runner.hpp"
 #include "app/oracle_converter_impl.hpp"
 #include "ora/ora_db_mutator.hpp"
 #include "ora/ora_loader.hpp"
@@ -96,19 +98,43 @@ class brixel_converter : public udb_converter,
     udb_values values = udb_values::exact;
     // How records reach Oracle: literal INSERTs one by one, or bound arrays.
     ora_load_settings load;
+    // Tables converted at once, each on its own Oracle session; 1 converts them one by one.
+    uint32_t jobs = 1;
+    static constexpr uint32_t max_jobs = 64;
 
   private:
-    // One table step; `used_names` holds the destination names of this run so far.
-    void convert_table(const std::u16string& table, ora_tn_validator& validator,
-                       std::vector<std::u16string>& used_names, dbf_database& source,
-                       t_table_report& report);
+    // What the table steps of one run share.
+    struct t_run_tables {
+        dbf_database& source;
+        ora_tn_validator& validator;
+        std::vector<std::u16string> used_names;  // destination names of this run so far
+        // From opening a table's source until its destination name is taken and its destination
+        // table exists, one table at a time and in the selection's order: two tables never get
+        // one name, and each gets the name it gets when the tables are converted one by one.
+        ordered_turns setups;
+    };
+
+    // The table at `index` of the selection, inside its own error guard, through `session_db`.
+    void convert_one(size_t index, t_run_tables& run, ora_database& session_db,
+                     table_progress& progress);
+    // One table step.
+    void convert_table(size_t index, t_run_tables& run, ora_database& session_db,
+                       table_progress& progress, t_table_report& report);
     void convert_records(const std::u16string& table, udb_recordset& source,
-                         udb_recordset& destination, t_table_report& report);
+                         udb_recordset& destination, table_progress& progress,
+                         t_table_report& report);
+    // Raises tk_final_exception once stopping() answers true.
+    void check_stop() const;
+    // A stop was asked for, or another worker of the run ended it.
+    bool stopping() const noexcept {
+        return stop_requested() || b_run_stopped_.load(std::memory_order_relaxed);
+    }
 
     void publish(size_t index, const t_table_report& report);
     // Refuses a run in which a mapping sends two selected tables to one destination name.
     void check_mapped_names();
 
+    std::atomic<bool> b_run_stopped_{false};
     mutable std::mutex reports_mutex_;
     std::vector<t_table_report> reports_;
 };
