@@ -115,6 +115,9 @@ void brixel_job_runner::work_on_own_session(const table_step& step) {
                    e.message.c_str());
             return;
         }
+        // The tables there are now, as the run's database read them when the run began: the
+        // existing-table policy asks this database.
+        database->get_tables();
         const ora_database& run_database = *converter_.ora_base;
         database->b_uppercase = run_database.b_uppercase;
         database->values = run_database.values;

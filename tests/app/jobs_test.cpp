@@ -85,6 +85,8 @@ class jobs_test : public converter_run_test {
         ui_.continue_script = std::move(answers);
         sql(u"CREATE TABLE KEYS (ID NUMBER(5,0) PRIMARY KEY, NAME NVARCHAR2(10) NOT NULL, "
             u"QTY NUMBER(7,1))");
+        // Tables that exist before the run, whichever session meets them.
+        sql(u"CREATE TABLE BIG (N NUMBER(8,0), T NVARCHAR2(20))");
         brixel_converter& c = converter();
         c.jobs = jobs;
         c.load = load;
