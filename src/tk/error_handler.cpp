@@ -16,6 +16,8 @@ thread_local std::string context;
 error_handler::error_handler(size_t count, const t_error_message* pairs)
     : end_process([](int code) { std::exit(code); }), converter_(count, pairs) {
     TK_LOG(2, "error_handler::ctor");
+    // A context left by an earlier handler on this thread is not this one's.
+    context.clear();
 }
 
 void error_handler::set_context(std::u16string_view table) {
