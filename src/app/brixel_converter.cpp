@@ -63,15 +63,6 @@ class init_conversion {
     brixel_converter& converter_;
 };
 
-// Raised between tables and records once the front end asked the run to stop; it ends the run
-// like an Abort.
-void check_stop(const brixel_converter& converter) {
-    if (converter.stop_requested()) {
-        TK_LOG(2, "Stop requested");
-        throw tk_final_exception();
-    }
-}
-
 bool contains_ignoring_case(const std::vector<std::u16string>& names, const std::u16string& name) {
     for (const std::u16string& used : names) {
         if (tk_wstring::iequals(used, name)) {
@@ -161,52 +152,27 @@ void brixel_converter::operator()() {
         TK_TRACE("sel_queries.size=%d", static_cast<int>(sel_queries.size()));
 
         check_mapped_names();
-        std::vector<std::u16string> used_names;
+        t_run_tables run{source, validator, {}, {}};
+        b_run_stopped_ = false;
+        reconnects_ = 0;
         if (journal) {
             journal->begin(src, mode, selected_tables);
         }
-        uint32_t reconnects = 0;
-        for (size_t i = 0; i < selected_tables.size(); ++i) {
-            check_stop(*this);
-            t_table_report report{selected_tables[i], {}};
-            try {
-                convert_table(i, validator, used_names, source, report);
-                if (journal) {
-                    journal->ended(i, report.result == t_table_report::outcome::skipped);
+        if (jobs <= 1 || selected_tables.size() <= 1) {
+            table_progress progress(*this, true);
+            for (size_t i = 0; i < selected_tables.size(); ++i) {
+                check_stop();
+                // After a lost connection and a new one, the table goes on from what the
+                // journal says is committed, on the new session.
+                while (convert_one(i, run, *ora_base, progress, true)) {
                 }
-                publish(i, report);
-            } catch (const tk_exception& e) {
-                const ora_fault fault = ora_fault_of(e);
-                if (fault == ora_fault::session && journal && reconnects < reconnect &&
-                    reconnect_after_loss(reconnects)) {
-                    // The table goes on from what the journal says is committed.
-                    --i;
-                    continue;
-                }
-                // Published before the handler is asked: Abort raises from there.
-                report.result = t_table_report::outcome::failed;
-                publish(i, report);
-                if (fault != ora_fault::none) {
-                    report_fault(i, e, fault == ora_fault::session, report);
-                } else {
-                    error_handler::instance().set_context(selected_tables[i]);
-                    error_handler::instance().handle(e, false);
-                }
-            } catch (const tk_final_exception&) {
-                // Abort or a stop request: the table keeps what it reached, and the run ends.
-                report.result = t_table_report::outcome::failed;
-                publish(i, report);
-                throw;
-            } catch (const std::exception& e) {
-                // A failure that is no error of ours still fails only this table, and is
-                // recorded like every other.
-                report.result = t_table_report::outcome::failed;
-                publish(i, report);
-                error_handler::instance().set_context(selected_tables[i]);
-                error_handler::instance().handle(
-                    tk_exception(std::string("Unexpected failure: ") + e.what(), 0), false);
+                ++tables_done;
             }
-            ++tables_done;
+        } else {
+            brixel_job_runner runner(*this, jobs, b_run_stopped_);
+            runner.run([&](size_t i, ora_database& session_db, table_progress& progress) {
+                convert_one(i, run, session_db, progress, false);
+            });
         }
         if (journal) {
             journal->finished();
@@ -221,6 +187,56 @@ void brixel_converter::operator()() {
     } catch (const std::exception& e) {
         error_handler::instance().handle(
             tk_exception(std::string("Unexpected failure: ") + e.what(), 1), true);
+    }
+}
+
+bool brixel_converter::convert_one(size_t i, t_run_tables& run, ora_database& session_db,
+                                   table_progress& progress, bool b_may_reconnect) {
+    t_table_report report{selected_tables[i], {}};
+    try {
+        convert_table(i, run, session_db, progress, report);
+        if (journal) {
+            journal->ended(i, report.result == t_table_report::outcome::skipped);
+        }
+        publish(i, report);
+    } catch (const tk_exception& e) {
+        const ora_fault fault = ora_fault_of(e);
+        if (fault == ora_fault::session && b_may_reconnect && journal && reconnects_ < reconnect &&
+            reconnect_after_loss(reconnects_)) {
+            return true;
+        }
+        // Published before the handler is asked: Abort raises from there.
+        report.result = t_table_report::outcome::failed;
+        publish(i, report);
+        if (fault != ora_fault::none) {
+            report_fault(i, e, fault == ora_fault::session, report);
+        } else {
+            error_handler::instance().set_context(selected_tables[i]);
+            error_handler::instance().handle(e, false);
+        }
+    } catch (const tk_final_exception&) {
+        // Abort or a stop request: the table keeps what it reached, and the run ends.
+        report.result = t_table_report::outcome::failed;
+        publish(i, report);
+        throw;
+    } catch (const std::exception& e) {
+        // A failure that is no error of ours still fails only this table, and is recorded like
+        // every other.
+        report.result = t_table_report::outcome::failed;
+        publish(i, report);
+        error_handler::instance().set_context(selected_tables[i]);
+        error_handler::instance().handle(
+            tk_exception(std::string("Unexpected failure: ") + e.what(), 0), false);
+    }
+    return false;
+}
+
+void brixel_converter::check_stop() const {
+    // Raised between tables and records once the front end asked the run to stop, or another
+    // worker of the run ended it; it ends the run like an Abort.
+    if (stopping()) {
+        TK_LOG(2, "Stop requested");
+        throw tk_final_exception();
     }
 }
 
@@ -271,8 +287,13 @@ void brixel_converter::report_fault(size_t index, const tk_exception& e, bool b_
                " are committed";
     if (b_session) {
         std::string missed;
-        for (size_t i = index + 1; i < selected_tables.size(); ++i) {
-            missed += (missed.empty() ? "" : ", ") + tk_w2a(selected_tables[i]);
+        {
+            const std::lock_guard<std::mutex> lock(reports_mutex_);
+            for (size_t i = 0; i < reports_.size(); ++i) {
+                if (i != index && reports_[i].result == t_table_report::outcome::not_reached) {
+                    missed += (missed.empty() ? "" : ", ") + tk_w2a(selected_tables[i]);
+                }
+            }
         }
         message +=
             missed.empty() ? "; every other table was reached" : "; tables not reached: " + missed;
@@ -297,7 +318,7 @@ bool brixel_converter::reconnect_after_loss(uint32_t& attempts) {
                reconnect);
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
         while (std::chrono::steady_clock::now() < until) {
-            check_stop(*this);
+            check_stop();
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min<uint32_t>(wait, 50)));
         }
         try {
@@ -313,17 +334,15 @@ bool brixel_converter::reconnect_after_loss(uint32_t& attempts) {
     return false;
 }
 
-void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
-                                     std::vector<std::u16string>& used_names, dbf_database& source,
-                                     t_table_report& report) {
+void brixel_converter::convert_table(size_t index, t_run_tables& run, ora_database& session_db,
+                                     table_progress& progress, t_table_report& report) {
     const std::u16string& table = selected_tables[index];
-    set_current_table(table);
-    current_record = 0;
-    total_records = 0;
+    ordered_turns::turn setup(run.setups, index);
+    progress.start(table);
 
     std::unique_ptr<udb_recordset> source_table;
     try {
-        source_table = source.get_table(table, 1);
+        source_table = run.source.get_table(table, 1);
     } catch (const tk_exception& e) {
         throw table_failure(e);
     }
@@ -360,19 +379,19 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
     // Every destination name follows the name rules, whether it comes from a file name or a
     // mapping, and no two tables of one run share one: nothing in a name reaches SQL but
     // letters, digits, "_", "$" and "#".
-    const bool b_acceptable = validator.is_acceptable(name) &&
-                              (known.has_value() || !contains_ignoring_case(used_names, name));
+    const bool b_acceptable = run.validator.is_acceptable(name) &&
+                              (known.has_value() || !contains_ignoring_case(run.used_names, name));
     if (!b_acceptable) {
-        name = validator.get_safe_name(name);
+        name = run.validator.get_safe_name(name);
     }
     report.destination = name;
 
     int32_t policy = mode;
     uint32_t first = 0;
     if (known) {
-        if (!contains_ignoring_case(used_names, name)) {
-            validator.add_existing_name(name);
-            used_names.push_back(name);
+        if (!contains_ignoring_case(run.used_names, name)) {
+            run.validator.add_existing_name(name);
+            run.used_names.push_back(name);
         }
         if (known->b_done) {
             TK_LOGW(3, u"Table %s was done by the interrupted run\n", table.c_str());
@@ -380,12 +399,12 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
             report.b_done_earlier = true;
             return;
         }
-        if (!ora_base->is_table_exist(name)) {
+        if (!session_db.is_table_exist(name)) {
             throw tk_exception("The destination table " + tk_w2a(name) +
                                    " of the interrupted run no longer exists; it is not continued",
                                0);
         }
-        const uint64_t rows = engine.get_records_cnt(name, false);
+        const uint64_t rows = ora_engine::instance().get_records_cnt(name, false);
         run_journal_state state;
         state.tables.push_back(*known);
         const resume_step step = state.decide(0, rows);
@@ -399,12 +418,12 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
         report.committed = first;
     }
 
-    if (ora_base->is_table_exist(name)) {
+    if (session_db.is_table_exist(name)) {
         TK_LOGW(2, u"Table %s already exists", name.c_str());
         if (policy == mode_overwrite) {
             TK_LOG(2, "Overwrite existing table");
             try {
-                ora_base->delete_tab(name);
+                session_db.delete_tab(name);
             } catch (const ora_exception& e) {
                 if (e.ora_number() == ora_resource_busy) {
                     throw tk_exception(
@@ -425,14 +444,14 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
     }
 
     std::unique_ptr<udb_recordset> destination;
-    const bool b_existed = ora_base->is_table_exist(name);
+    const bool b_existed = session_db.is_table_exist(name);
     if (b_existed) {
-        destination = ora_base->get_table(name, 8);
+        destination = session_db.get_table(name, 8);
     } else if (skip_idx) {
-        destination = ora_base->create_table(name, source_table->schema, udb_indexes());
+        destination = session_db.create_table(name, source_table->schema, udb_indexes());
     } else {
         destination =
-            ora_base->create_table(name, source_table->schema, udb_indexes(source_table->indexes));
+            session_db.create_table(name, source_table->schema, udb_indexes(source_table->indexes));
     }
 
     if (policy == mode_merge && !bool_dbf &&
@@ -445,21 +464,23 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
         TK_LOGW(2, u"Store generated table name '%s'", name.c_str());
     }
     if (!known) {
-        validator.add_existing_name(name);
-        used_names.push_back(name);
+        run.validator.add_existing_name(name);
+        run.used_names.push_back(name);
     }
     uint64_t rows = 0;
     if (journal) {
-        rows = b_existed ? engine.get_records_cnt(name, false) : 0;
+        rows = b_existed ? ora_engine::instance().get_records_cnt(name, false) : 0;
         journal->started(index, name, mode, journal_point{first, rows});
     }
 
-    total_records = source_table->records_cnt;
+    setup.end();
+
+    progress.set_total(source_table->records_cnt);
     report.records = source_table->records_cnt;
     TK_LOGW(3, u"Converting table %s (%d records)", table.c_str(),
-            static_cast<int>(total_records.load()));
-    if (total_records != 0 && !tab_def) {
-        convert_records(index, *source_table, *destination, first, rows, report);
+            static_cast<int>(source_table->records_cnt));
+    if (source_table->records_cnt != 0 && !tab_def) {
+        convert_records(index, *source_table, *destination, first, rows, progress, report);
     }
     report.result = t_table_report::outcome::converted;
     // The destination is released before the source, so its pending work completes first.
@@ -468,7 +489,7 @@ void brixel_converter::convert_table(size_t index, ora_tn_validator& validator,
 
 void brixel_converter::convert_records(size_t index, udb_recordset& source,
                                        udb_recordset& destination, uint32_t first, uint64_t rows,
-                                       t_table_report& report) {
+                                       table_progress& progress, t_table_report& report) {
     const std::u16string& table = selected_tables[index];
     // Exact lookup once per table; null when the table has no column changes.
     udb_table_mutator* mutator = find_table_mutator(table);
@@ -534,12 +555,12 @@ void brixel_converter::convert_records(size_t index, udb_recordset& source,
     source.first();
     try {
         while (!source.is_eof()) {
-            const uint32_t number = current_record.load(std::memory_order_relaxed) + 1;
+            const uint32_t number = progress.record() + 1;
             TK_TRACE("Converting %d record", static_cast<int>(number));
             if (number <= first) {
                 // Committed by an earlier run.
                 source.next();
-                current_record.store(number, std::memory_order_relaxed);
+                progress.set_record(number);
                 report.records_read = number;
                 continue;
             }
@@ -590,25 +611,25 @@ void brixel_converter::convert_records(size_t index, udb_recordset& source,
                     errors.handle(e, false);
                 } catch (...) {
                     report.records_read = number;
-                    current_record = number;
+                    progress.set_record(number);
                     throw;
                 }
             }
             try {
                 settle();
-                if (loader != nullptr && stop_requested()) {
+                if (loader != nullptr && stopping()) {
                     loader->flush();  // the stop keeps every record read so far
                     settle();
                 }
             } catch (...) {
                 report.records_read = number;
-                current_record = number;
+                progress.set_record(number);
                 throw;
             }
             source.next();
-            current_record.store(number, std::memory_order_relaxed);
+            progress.set_record(number);
             report.records_read = number;
-            check_stop(*this);
+            check_stop();
         }
         if (loader != nullptr) {
             loader->flush();

@@ -4,6 +4,7 @@
 // mapping, and its call operator is the conversion run: every selected DBF table of the source
 // folder copied into the connected Oracle schema, table by table and record by record.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/brixel_job_runner.hpp"
 #include "app/oracle_converter_impl.hpp"
 #include "ora/ora_db_mutator.hpp"
 #include "ora/ora_loader.hpp"
@@ -107,30 +109,58 @@ class brixel_converter : public udb_converter,
     // committed record, in merge mode.
     std::shared_ptr<run_journal> journal;
     // After a lost connection, how many times the run connects again and goes on from the
-    // journal; the first wait in milliseconds, doubled each time.
+    // journal; the first wait in milliseconds, doubled each time. Only a run of one job
+    // connects again: further sessions end the run.
     uint32_t reconnect = 0;
     uint32_t reconnect_wait_ms = 2000;
+    // Tables converted at once, each on its own Oracle session; 1 converts them one by one.
+    uint32_t jobs = 1;
+    static constexpr uint32_t max_jobs = 64;
 
   private:
-    // One table step; `used_names` holds the destination names of this run so far.
-    void convert_table(size_t index, ora_tn_validator& validator,
-                       std::vector<std::u16string>& used_names, dbf_database& source,
-                       t_table_report& report);
+    // What the table steps of one run share.
+    struct t_run_tables {
+        dbf_database& source;
+        ora_tn_validator& validator;
+        std::vector<std::u16string> used_names;  // destination names of this run so far
+        // From opening a table's source until its destination name is taken and its destination
+        // table exists, one table at a time and in the selection's order: two tables never get
+        // one name, and each gets the name it gets when the tables are converted one by one.
+        ordered_turns setups;
+    };
+
+    // The table at `index` of the selection, inside its own error guard, through `session_db`.
+    // True when the connection was lost and made again (`b_may_reconnect`): the table is to be
+    // converted again, on the new session, from where the journal says.
+    bool convert_one(size_t index, t_run_tables& run, ora_database& session_db,
+                     table_progress& progress, bool b_may_reconnect);
+    // One table step.
+    void convert_table(size_t index, t_run_tables& run, ora_database& session_db,
+                       table_progress& progress, t_table_report& report);
     // Loads the records after `first` (an earlier run committed those); the destination held
     // `rows` rows before.
     void convert_records(size_t index, udb_recordset& source, udb_recordset& destination,
-                         uint32_t first, uint64_t rows, t_table_report& report);
+                         uint32_t first, uint64_t rows, table_progress& progress,
+                         t_table_report& report);
     // The one message of an error that ends the table or the run, and what it costs.
     void report_fault(size_t index, const tk_exception& e, bool b_session,
                       const t_table_report& report);
     // Connects again after a lost connection, waiting longer each time; false when every
     // attempt failed.
     bool reconnect_after_loss(uint32_t& attempts);
+    // Raises tk_final_exception once stopping() answers true.
+    void check_stop() const;
+    // A stop was asked for, or another worker of the run ended it.
+    bool stopping() const noexcept {
+        return stop_requested() || b_run_stopped_.load(std::memory_order_relaxed);
+    }
 
     void publish(size_t index, const t_table_report& report);
     // Refuses a run in which a mapping sends two selected tables to one destination name.
     void check_mapped_names();
 
+    std::atomic<bool> b_run_stopped_{false};
+    uint32_t reconnects_ = 0;  // connections made again in this run
     mutable std::mutex reports_mutex_;
     std::vector<t_table_report> reports_;
 };

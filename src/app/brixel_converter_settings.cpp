@@ -196,6 +196,21 @@ bool brixel_converter::load_profile(const std::u16string& path) {
                     value.c_str());
         }
     }
+    // Tables at once: a profile without it converts them one by one.
+    if (const std::u16string value = profile.get_value(generic_section, u"jobs"); !value.empty()) {
+        uint32_t number = 0;
+        bool b_number = value.size() <= 2;
+        for (const char16_t c : value) {
+            b_number = b_number && c >= u'0' && c <= u'9';
+            number = number * 10 + static_cast<uint32_t>(c - u'0');
+        }
+        if (b_number && number >= 1 && number <= max_jobs) {
+            jobs = number;
+        } else {
+            TK_LOGW(2, u"Profile value jobs=%s is no number of sessions; it is ignored",
+                    value.c_str());
+        }
+    }
     // The profile's "mode" carries the existing-table policy: a saved profile replays with the
     // policy it was saved with. Only the three policies are taken.
     if (const std::u16string value = profile.get_value(generic_section, u"mode");
@@ -220,6 +235,7 @@ bool brixel_converter::store_profile(const std::u16string& path) {
                       load.method == ora_load_method::array ? u"array" : u"row");
     profile.set_value(generic_section, u"batch rows", tk_a2w(std::to_string(load.batch_rows)));
     profile.set_value(generic_section, u"commit rows", tk_a2w(std::to_string(load.commit_rows)));
+    profile.set_value(generic_section, u"jobs", tk_a2w(std::to_string(jobs)));
     b_ok = ora_db_mutator::store_profile(profile) && b_ok;
     if (!b_ok) {
         return false;

@@ -49,6 +49,8 @@ const char* const run_usage_text =
     "  --batch-rows N           rows per execute of the array load (default 1000)\n"
     "  --commit-rows N          rows per commit of the array load (default 10000; 0: one\n"
     "                           commit at the end of each table)\n"
+    "  --jobs N                 convert N tables at once, each on its own Oracle session\n"
+    "                           (default 1); the summary keeps the tables' order\n"
     "  --log FILE               write the trace log to FILE\n"
     "  --log-level N            1 everything, 2 notable events, 3 progress only\n"
     "  --save-profile FILE      save the resulting settings as a profile (mode 0600)\n"

@@ -61,7 +61,7 @@ const std::map<std::string, flag_member, std::less<>>& flag_options() {
 const char* const valued_options[] = {"--tables",    "--existing", "--uppercase",  "--encoding",
                                       "--log-level", "--on-error", "--max-errors", "--connect",
                                       "--values",    "--load",     "--batch-rows", "--commit-rows",
-                                      "--reconnect"};
+                                      "--reconnect", "--jobs"};
 
 bool is_valued(std::string_view name) {
     if (text_options().count(name) != 0) {
@@ -168,6 +168,15 @@ void set_valued(run_options& options, const std::string& name, const std::string
                                   (b_batch ? "1" : "0") + " to 1000000, not '" + value + "'");
         }
         target = static_cast<uint32_t>(*count);
+    } else if (name == "--jobs") {
+        once(options.jobs.has_value());
+        const std::optional<long> count = parse_integer(value, false);
+        if (!count || *count < 1 || *count > brixel_converter::max_jobs) {
+            throw run_usage_error("--jobs takes a number of sessions from 1 to " +
+                                  std::to_string(brixel_converter::max_jobs) + ", not '" + value +
+                                  "'");
+        }
+        options.jobs = static_cast<uint32_t>(*count);
     } else if (name == "--encoding") {
         once(options.encoding.has_value());
         options.encoding = parse_encoding(value);
@@ -556,6 +565,9 @@ void apply_run_options(const run_options& options, brixel_converter& converter,
     }
     if (options.commit_rows) {
         converter.load.commit_rows = *options.commit_rows;
+    }
+    if (options.jobs) {
+        converter.jobs = *options.jobs;
     }
 
     if (converter.src.empty()) {

@@ -49,6 +49,7 @@ struct run_options {
     std::optional<ora_load_method> load;  // --load array|row
     std::optional<uint32_t> batch_rows;   // rows per execute of the array load
     std::optional<uint32_t> commit_rows;  // rows per commit of the array load, 0: per table
+    std::optional<uint32_t> jobs;         // tables converted at once, each on its own session
     std::optional<std::string> log_file;
     std::optional<int> log_level;
     std::optional<std::string> save_profile;

@@ -111,8 +111,9 @@ std::unique_ptr<udb_recordset> ora_database::create_table(const std::u16string& 
         ora_schema_initializer initializer(table_name, b_uppercase, source_schema, source_indexes);
         initializer.build_schema(*this);
         if (!source_indexes.empty()) {
-            ora_indexes_initializer indexes(table_name, source_indexes, initializer.schema(),
-                                            initializer.names_map(), index_validator);
+            ora_indexes_initializer indexes(
+                table_name, source_indexes, initializer.schema(), initializer.names_map(),
+                shared_index_names_ != nullptr ? *shared_index_names_ : index_validator);
             indexes.build_indexes();
         }
         tables.push_back(table_name);

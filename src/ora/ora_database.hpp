@@ -59,6 +59,10 @@ class ora_database : public udb_database {
     udb_values values = udb_values::classic;
     // Index and constraint names of the whole run.
     ora_in_validator index_validator;
+    // Tables created from now on take their index and constraint names from `names` (the
+    // run's database, when this one is the session of a further thread of the same run), which
+    // must outlive this database; the caller keeps two creations from running at once.
+    void share_index_names(ora_in_validator& names) noexcept { shared_index_names_ = &names; }
 
   private:
     void init_tables();
@@ -67,4 +71,5 @@ class ora_database : public udb_database {
     std::vector<std::pair<std::u16string, std::u16string>> views_;
     uint32_t version_ = 0;
     bool b_version_read_ = false;
+    ora_in_validator* shared_index_names_ = nullptr;
 };

@@ -43,10 +43,23 @@ uintptr_t address(const void* handle) {
 
 ora_engine::ora_engine() {
     TK_LOG(2, "ora_engine::ctor");
+    TK_ASSERT(process_engine_ == nullptr, "tk_singl.cpp");
+    process_engine_ = this;
     try {
         initialize();
     } catch (...) {
         clean();  // the handles allocated before the failure
+        process_engine_ = nullptr;
+        throw;
+    }
+}
+
+ora_engine::ora_engine(thread_session_t) : b_own_environment_(true) {
+    TK_LOG(2, "ora_engine::ctor (session of a further thread)");
+    try {
+        initialize();
+    } catch (...) {
+        clean();
         throw;
     }
 }
@@ -54,6 +67,9 @@ ora_engine::ora_engine() {
 ora_engine::~ora_engine() {
     TK_TRACE("ora_engine::dtor");
     clean();
+    if (process_engine_ == this) {
+        process_engine_ = nullptr;
+    }
 }
 
 void ora_engine::initialize() {
@@ -62,7 +78,15 @@ void ora_engine::initialize() {
     ora_oci_load();
     const ora_oci_functions& oci = ora_oci();
 
-    if (process_environment == nullptr) {
+    if (b_own_environment_) {
+        // Threaded: the client may serve several threads of the process at once.
+        OCIEnv* env = nullptr;
+        const sword status =
+            oci.env_nls_create(&env, OCI_THREADED | OCI_NCHAR_LITERAL_REPLACE_ON, nullptr, nullptr,
+                               nullptr, nullptr, 0, nullptr, OCI_UTF16ID, OCI_UTF16ID);
+        env_ = env;
+        check_err(status);
+    } else if (process_environment == nullptr) {
         OCIEnv* env = nullptr;
         // NCHAR literal replacement: N'...' literals reach the server as national data instead
         // of passing through the database character set with the rest of the statement text.
@@ -73,7 +97,9 @@ void ora_engine::initialize() {
         check_err(status);
         process_environment = env;
     }
-    env_ = process_environment;
+    if (!b_own_environment_) {
+        env_ = process_environment;
+    }
     TK_TRACE("Step #1");
 
     void* user_memory = nullptr;
@@ -227,6 +253,10 @@ void ora_engine::clean() {
     if (session_ != nullptr) {
         oci.handle_free(session_, OCI_HTYPE_SESSION);
         session_ = nullptr;
+    }
+    if (b_own_environment_ && env_ != nullptr) {
+        oci.handle_free(env_, OCI_HTYPE_ENV);
+        env_ = nullptr;
     }
 }
 

@@ -1,8 +1,13 @@
 #pragma once
-// ora_engine: the one OCI session of the process (environment, error, server, session and
-// service context handles), the mapping of OCI statuses to exceptions, and the few one-shot
-// statements the rest of the Oracle side needs. ora_stmt: one statement handle, made for a
-// statement and freed with it.
+// ora_engine: the OCI session of the process (environment, error, server, session and service
+// context handles), the mapping of OCI statuses to exceptions, and the few one-shot statements
+// the rest of the Oracle side needs. ora_stmt: one statement handle, made for a statement and
+// freed with it.
+//
+// One engine is the process's own (instance() answers it). A run that loads several tables at
+// once gives each further thread an engine of its own, with its own environment and session, and
+// binds it to that thread: instance() on that thread answers the thread's engine, so everything
+// below the engine works on the thread's session without knowing there are others.
 //
 // The environment is UTF-16 for both the database and the national character set: every SQL
 // text and attribute text goes to OCI as UTF-16 with its length in bytes.
@@ -13,7 +18,7 @@
 #include <string_view>
 
 #include "ora/ora_database.hpp"
-#include "tk/tk_singleton.hpp"
+#include "tk/tk_exception.hpp"
 
 // Opaque OCI handles; their calls and constants stay inside this folder (ora_oci.hpp).
 struct OCIEnv;
@@ -23,16 +28,50 @@ struct OCIServer;
 struct OCISession;
 struct OCIStmt;
 
-class ora_engine : public tk_singleton<ora_engine> {
+class ora_engine {
   public:
+    // Marks the constructor of an engine for one further thread.
+    struct thread_session_t {};
+    static constexpr thread_session_t thread_session{};
+
     // Loads the client library and allocates the handles; without a client library this raises
-    // the missing-client exception before any OCI call is made.
+    // the missing-client exception before any OCI call is made. This is the process's engine: a
+    // second one while it lives is an internal error.
     ora_engine();
-    ~ora_engine() override;
+    // An engine for one further thread: its own environment (made for threaded use), handles
+    // and, after open_db, session. It is not the process's engine; bind it to its thread.
+    explicit ora_engine(thread_session_t);
+    ~ora_engine();
     ora_engine(const ora_engine&) = delete;
     ora_engine& operator=(const ora_engine&) = delete;
 
     void initialize();
+
+    // The engine of the calling thread: the one bound to it, else the process's engine (an
+    // internal error when there is none).
+    static ora_engine& instance() {
+        if (thread_engine_ != nullptr) {
+            return *thread_engine_;
+        }
+        TK_ASSERT(process_engine_ != nullptr, "tk_singl.cpp");
+        return *process_engine_;
+    }
+    // Whether the process's engine lives.
+    static bool exists() noexcept { return process_engine_ != nullptr; }
+
+    // While it lives, instance() on the constructing thread answers the given engine.
+    class thread_binding {
+      public:
+        explicit thread_binding(ora_engine& engine) noexcept : previous_(thread_engine_) {
+            thread_engine_ = &engine;
+        }
+        ~thread_binding() { thread_engine_ = previous_; }
+        thread_binding(const thread_binding&) = delete;
+        thread_binding& operator=(const thread_binding&) = delete;
+
+      private:
+        ora_engine* previous_;
+    };
 
     // Connects to host:port/service, or, when host and port are both empty, to `service` taken
     // as a net service name or a full connect descriptor. The database of the new session
@@ -81,6 +120,10 @@ class ora_engine : public tk_singleton<ora_engine> {
     const std::u16string& password() const noexcept { return password_; }
 
   private:
+    static inline ora_engine* process_engine_ = nullptr;
+    static inline thread_local ora_engine* thread_engine_ = nullptr;
+
+    bool b_own_environment_ = false;  // an engine of a further thread frees its environment
     bool b_attached_ = false;
     OCIServer* server_ = nullptr;
     OCISvcCtx* svc_ = nullptr;

@@ -72,6 +72,7 @@ void set_everything(brixel_converter& c) {
     c.code_page = 1251;
     c.values = udb_values::classic;
     c.load = {ora_load_method::array, 7, 0};
+    c.jobs = 3;
     c.mode = brixel_converter::mode_skip;
     c.src = u"/data/d\u00fcsseldorf";
     c.dest = u"ORCL";
@@ -135,7 +136,7 @@ TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_by
     EXPECT_EQ(saved.substr(0, saved.find("[Type Mappings]")),
               "[Available Queries]\r\nbig=select * from b where n > 1\r\n\r\n"
               "[Generic settings]\r\nbatch rows=7\r\nbool as is=1\r\ncommit rows=0\r\n"
-              "dest=ORCL\r\nencoding=1251\r\nload=array\r\nlogfile=\r\n"
+              "dest=ORCL\r\nencoding=1251\r\njobs=3\r\nload=array\r\nlogfile=\r\n"
               "mode=1\r\nonly definitions=1\r\nskip deleted=1\r\nskip indexes=1\r\n"
               "src=/data/d\xc3\xbcsseldorf\r\nvalues=classic\r\n\r\n"
               "[Oracle settings]\r\nhost=db.example\r\npassword=p\xc3\xa4ss = w\\rd\r\n"
@@ -156,7 +157,8 @@ TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_by
     converter->uppercase = false;
     EXPECT_EQ(settings_of(*converter), before);
     EXPECT_TRUE(converter->load.method == ora_load_method::array &&
-                converter->load.batch_rows == 7 && converter->load.commit_rows == 0);
+                converter->load.batch_rows == 7 && converter->load.commit_rows == 0 &&
+                converter->jobs == 3);
     EXPECT_EQ(converter->selected_tables, (tables{u"A", u"C", u"b"}));
     EXPECT_EQ(converter->available_queries.at(u"big"), u"select * from b where n > 1");
     ASSERT_TRUE(converter->store_profile(profile("second.brixel")));

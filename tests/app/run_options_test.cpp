@@ -52,6 +52,7 @@ TEST(run_options_parse, mistakes_are_usage_errors_that_say_what_is_wrong) {
         {{"--batch-rows", "0"}, "--batch-rows takes a number of rows from 1 to 1000000, not '0'"},
         {{"--commit-rows", "-1"},
          "--commit-rows takes a number of rows from 0 to 1000000, not '-1'"},
+        {{"--jobs", "65"}, "--jobs takes a number of sessions from 1 to 64, not '65'"},
         {{"--connect", "scott/tiger@db"},
          "--connect takes USER@//HOST[:PORT]/SERVICE or USER@NAME, not 'scott/tiger@db': the "
          "password is not given in the connect string (see --password-env)"},
@@ -185,7 +186,9 @@ TEST_F(run_apply_test, options_become_settings_and_every_table_is_the_default) {
            "--batch-rows",
            "7",
            "--commit-rows",
-           "0"});
+           "0",
+           "--jobs",
+           "4"});
     const brixel_converter& c = *converter;
     EXPECT_EQ(c.src, tk_a2w(source.string()));
     EXPECT_EQ(c.host + u"|" + c.port + u"|" + c.dest + u"|" + c.user, u"h|1600|SVC|u");
@@ -198,6 +201,7 @@ TEST_F(run_apply_test, options_become_settings_and_every_table_is_the_default) {
     EXPECT_EQ(c.load.method, ora_load_method::array);
     EXPECT_EQ(c.load.batch_rows, 7u);
     EXPECT_EQ(c.load.commit_rows, 0u);
+    EXPECT_EQ(c.jobs, 4u);
     // No --tables and no profile: the whole folder, in the folder's own order.
     names listed;
     converter->get_all_tables(listed);

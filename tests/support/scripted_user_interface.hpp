@@ -3,6 +3,7 @@
 // question from a script (Continue when the script runs out).
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ class scripted_user_interface : public tk_user_interface {
     std::vector<shown> log;
     std::vector<std::string> errors;
     std::vector<std::string> all_errors;
+    // Called on every continue-or-abort question, before it is answered.
+    std::function<void()> on_continue;
 
     bool is_initialized() const override { return initialized; }
     std::string title() const override { return window_title; }
@@ -43,6 +46,9 @@ class scripted_user_interface : public tk_user_interface {
     }
     continue_answer ask_continue(const std::string& caption, const std::string& text) override {
         log.push_back({"ask_continue", caption, text});
+        if (on_continue) {
+            on_continue();
+        }
         if (continue_script.empty()) {
             return {};
         }
