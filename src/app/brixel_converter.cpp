@@ -375,7 +375,21 @@ void brixel_converter::convert_records(const std::u16string& table, udb_recordse
                 try {
                     std::rethrow_exception(refused[r++].error);
                 } catch (const tk_exception& e) {
-                    errors.handle(e, false);
+                    try {
+                        errors.handle(e, false);
+                    } catch (const tk_final_exception&) {
+                        // Abort after a batch: the records sent with it, those after this one
+                        // included, are kept and committed; what was read but not yet sent is
+                        // dropped. The summary counts what the table holds.
+                        for (; r < refused.size(); ++r) {
+                            --report.inserted;
+                            ++report.rejected;
+                        }
+                        report.inserted -= loader->abandon();
+                        report.aborted_at = number;
+                        report.sent_through = through;
+                        throw;
+                    }
                 }
                 continue;
             }

@@ -41,6 +41,10 @@ struct t_table_report {
     uint32_t inserted = 0;           // records the destination accepted
     uint32_t skipped_deleted = 0;    // deleted records left out
     uint32_t rejected = 0;           // records that failed; each one reached the error handler
+    // Abort answered for a record the array load had refused: that record, and the last record
+    // the load had sent by then (the records between them that the server took are kept).
+    uint32_t aborted_at = 0;
+    uint32_t sent_through = 0;
 };
 
 class brixel_converter : public udb_converter,

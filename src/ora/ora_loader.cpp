@@ -15,6 +15,7 @@ class ora_row_loader : public ora_loader {
         table_.append_record(record);
     }
     void flush() override {}
+    uint32_t abandon() override { return 0; }
 
   private:
     ora_table& table_;

@@ -37,6 +37,9 @@ class ora_loader {
     virtual void add(udb_record& record, uint32_t number) = 0;
     // Sends what is kept and commits.
     virtual void flush() = 0;
+    // The run ends here (Abort): commits what was sent, drops what is kept unsent; answers the
+    // number of records dropped.
+    virtual uint32_t abandon() = 0;
 
     // The records refused since the last call, in record order.
     std::vector<ora_rejected_row> take_rejected() { return std::move(rejected_); }
