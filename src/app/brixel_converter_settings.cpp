@@ -93,6 +93,28 @@ bool brixel_converter::serialize(bool b_store) {
         }
     }
 
+    // The load method and its sizes; settings written before they existed load the defaults.
+    std::u16string load_name = b_store && load.method == ora_load_method::row ? u"row" : u"array";
+    uint32_t batch = load.batch_rows;
+    uint32_t commit = load.commit_rows;
+    const bool b_load = key.exchange("load", load_name, b_store);
+    const bool b_batch = key.exchange("batch_rows", batch, b_store);
+    const bool b_commit = key.exchange("commit_rows", commit, b_store);
+    if (b_store) {
+        b_ok = b_load && b_batch && b_commit && b_ok;
+    } else {
+        load = ora_load_settings();
+        if (b_load && (load_name == u"row" || load_name == u"array")) {
+            load.method = load_name == u"row" ? ora_load_method::row : ora_load_method::array;
+        }
+        if (b_batch && batch != 0) {
+            load.batch_rows = batch;
+        }
+        if (b_commit) {
+            load.commit_rows = commit;
+        }
+    }
+
     text("oracleh", host);
     text("oraclep", password);
     text("oracleu", user);

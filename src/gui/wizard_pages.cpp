@@ -1,5 +1,7 @@
 #include "gui/wizard_pages.hpp"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -254,6 +257,40 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
         "and nothing is changed without a message.\nClear it for the classic conversion of "
         "earlier versions.");
 
+    // The load method: many rows per execute, or one statement per record.
+    load_ = new QComboBox(this);
+    load_->setObjectName("load");
+    load_->addItem("Array (fast)", "array");
+    load_->addItem("Row by row", "row");
+    auto* load_label = new QLabel("&Load records:", this);
+    load_label->setBuddy(load_);
+    const auto rows_box = [&](const char* name, int minimum) {
+        auto* box = new QSpinBox(this);
+        box->setObjectName(name);
+        box->setRange(minimum, 1000000);
+        return box;
+    };
+    batch_rows_ = rows_box("batch_rows", 1);
+    commit_rows_ = rows_box("commit_rows", 0);
+    commit_rows_->setSpecialValueText("Per table");
+    auto* batch_label = new QLabel("&Rows per execute:", this);
+    batch_label->setBuddy(batch_rows_);
+    auto* commit_label = new QLabel("Rows per co&mmit:", this);
+    commit_label->setBuddy(commit_rows_);
+    auto* load_row = new QHBoxLayout;
+    load_row->addWidget(load_label);
+    load_row->addWidget(load_);
+    load_row->addWidget(batch_label);
+    load_row->addWidget(batch_rows_);
+    load_row->addWidget(commit_label);
+    load_row->addWidget(commit_rows_);
+    load_row->addStretch();
+    connect(load_, &QComboBox::currentIndexChanged, this, [this] {
+        const bool b_array = load_->currentData().toString() == "array";
+        batch_rows_->setEnabled(b_array);
+        commit_rows_->setEnabled(b_array);
+    });
+
     auto* folder = new QHBoxLayout;
     folder->addWidget(src_, 1);
     folder->addWidget(browse);
@@ -270,6 +307,7 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
     layout->addWidget(skip_del_);
     layout->addWidget(uppercase_);
     layout->addWidget(exact_values_);
+    layout->addLayout(load_row);
     layout->addStretch();
 }
 
@@ -280,6 +318,10 @@ void sel_file_page::initializePage() {
     skip_del_->setChecked(c.skip_del);
     uppercase_->setChecked(c.uppercase);
     exact_values_->setChecked(c.values == udb_values::exact);
+    load_->setCurrentIndex(
+        load_->findData(c.load.method == ora_load_method::row ? "row" : "array"));
+    batch_rows_->setValue(static_cast<int>(std::min<uint32_t>(c.load.batch_rows, 1000000)));
+    commit_rows_->setValue(static_cast<int>(std::min<uint32_t>(c.load.commit_rows, 1000000)));
     // A policy this program does not know selects none: the user has to choose one.
     mode_->setExclusive(false);
     for (QAbstractButton* button : mode_->buttons()) {
@@ -299,6 +341,10 @@ void sel_file_page::store() {
     c.skip_del = skip_del_->isChecked();
     c.uppercase = uppercase_->isChecked();
     c.values = exact_values_->isChecked() ? udb_values::exact : udb_values::classic;
+    c.load.method =
+        load_->currentData().toString() == "row" ? ora_load_method::row : ora_load_method::array;
+    c.load.batch_rows = static_cast<uint32_t>(batch_rows_->value());
+    c.load.commit_rows = static_cast<uint32_t>(commit_rows_->value());
     if (mode_->checkedId() >= 0) {
         c.mode = mode_->checkedId();
     }

@@ -19,6 +19,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QThread;
 class brixel_converter;
 class tk_thread;
@@ -86,6 +87,9 @@ class sel_file_page : public wizard_page {
     QCheckBox* skip_del_;
     QCheckBox* uppercase_;
     QCheckBox* exact_values_;
+    QComboBox* load_;
+    QSpinBox* batch_rows_;
+    QSpinBox* commit_rows_;
 };
 
 class encoding_page : public wizard_page {

@@ -16,7 +16,7 @@ class udb_record;
 enum class ora_load_method { row, array };
 
 struct ora_load_settings {
-    ora_load_method method = ora_load_method::row;
+    ora_load_method method = ora_load_method::array;
     uint32_t batch_rows = 1000;    // rows per execute (array)
     uint32_t commit_rows = 10000;  // rows per commit (array); 0: at the end of the table
 };

@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
@@ -245,8 +246,16 @@ class wizard_test : public QObject {
         auto* exact = child<QCheckBox>(page(wizard_shell::source_id), "exact_values");
         QVERIFY(!exact->isChecked());
         exact->setChecked(true);
+        // The load method and its sizes go to the converter as well.
+        auto* load = child<QComboBox>(page(wizard_shell::source_id), "load");
+        QCOMPARE(load->currentData().toString(), QString("array"));
+        load->setCurrentIndex(load->findData("row"));
+        QVERIFY(!child<QSpinBox>(page(wizard_shell::source_id), "batch_rows")->isEnabled());
+        child<QSpinBox>(page(wizard_shell::source_id), "commit_rows")->setValue(0);
         next();
         QVERIFY(converter().values == udb_values::exact);
+        QVERIFY(converter().load.method == ora_load_method::row);
+        QCOMPARE(converter().load.commit_rows, 0u);
         next();
         auto* available = child<QListWidget>(page(wizard_shell::tables_id), "available");
         auto* selected = child<QListWidget>(page(wizard_shell::tables_id), "selected");
