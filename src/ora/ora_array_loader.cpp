@@ -32,6 +32,10 @@ constexpr char16_t shape_clob = u'C';
 constexpr char16_t shape_blob = u'B';
 constexpr char16_t shape_empty_clob = u'c';
 constexpr char16_t shape_empty_blob = u'b';
+// Written empty by the INSERT, the rows with content filled by row id afterwards: a large object
+// that most rows of a batch leave empty.
+constexpr char16_t shape_later_clob = u'k';
+constexpr char16_t shape_later_blob = u'p';
 
 bool starts_with(std::u16string_view text, std::u16string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -298,12 +302,13 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
         sql += table_.schema.column(eye).name;
         sql += u'"';
         const char16_t kind = shape[eye];
-        if (kind == shape_empty_clob) {
-            values += u"EMPTY_CLOB()";
+        if (kind == shape_empty_clob || kind == shape_empty_blob) {
+            values += kind == shape_empty_clob ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
             continue;
         }
-        if (kind == shape_empty_blob) {
-            values += u"EMPTY_BLOB()";
+        if (kind == shape_later_clob || kind == shape_later_blob) {
+            values += kind == shape_later_clob ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
+            b_objects = true;
             continue;
         }
         const std::u16string name = placeholder();
@@ -332,6 +337,7 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
     sql += values;
     sql += u')';
     if (b_objects) {
+        // Large objects are completed by row id after the INSERT.
         sql += u" RETURNING ROWID INTO " + placeholder();
     }
     // Shapes that differ only where the statement does not (NULL beside a text) share it; the
@@ -546,6 +552,76 @@ void ora_array_loader::empty_large_objects(const statement& prepared_statement, 
     }
 }
 
+void ora_array_loader::fill_large_objects(size_t first, size_t count) {
+    ora_engine& engine = ora_engine::instance();
+    const ora_oci_functions& oci = ora_oci();
+    for (size_t column = 0; column < chunk_shape_.size(); ++column) {
+        const bool b_bytes = chunk_shape_[column] == shape_later_blob;
+        if (!b_bytes && chunk_shape_[column] != shape_later_clob) {
+            continue;
+        }
+        size_t widest = 0;
+        size_t rows = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const cell& value = rows_[first + i].cells[column];
+            const size_t size = b_bytes ? value.bytes.size() : value.text.size() * 2;
+            if (size != 0 && failed_[i] == 0 && rowid_indicators_[i] == 0) {
+                widest = std::max(widest, size);
+                ++rows;
+            }
+        }
+        if (rows == 0) {
+            continue;
+        }
+        column_array& array = filler_;
+        array.stride = (sizeof(sb4) + widest + 3) & ~size_t{3};
+        array.data.resize(array.stride * rows);
+        empty_rowids_.resize(rows * rowid_room);
+        empty_rowid_lengths_.resize(rows);
+        size_t n = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const cell& value = rows_[first + i].cells[column];
+            const size_t size = b_bytes ? value.bytes.size() : value.text.size() * 2;
+            if (size == 0 || failed_[i] != 0 || rowid_indicators_[i] != 0) {
+                continue;
+            }
+            char* element = array.data.data() + n * array.stride;
+            const auto counted = static_cast<sb4>(size);
+            std::memcpy(element, &counted, sizeof counted);
+            std::memcpy(
+                element + sizeof counted,
+                b_bytes ? value.bytes.data() : reinterpret_cast<const char*>(value.text.data()),
+                size);
+            const size_t units = std::min<size_t>(rowid_lengths_[i] / sizeof(char16_t), rowid_room);
+            std::copy_n(rowids_.data() + i * rowid_room, rowid_room,
+                        empty_rowids_.data() + n * rowid_room);
+            empty_rowid_lengths_[n] = static_cast<uint16_t>(units * sizeof(char16_t));
+            ++n;
+        }
+        std::unique_ptr<ora_stmt>& update = fillers_[column];
+        if (update == nullptr) {
+            update = std::make_unique<ora_stmt>();
+            update->prepare(u"UPDATE \"" + table_.name + u"\" SET \"" +
+                            table_.schema.column(column).name + u"\" = :1 WHERE ROWID = :2");
+        }
+        OCIBind* bind = nullptr;
+        engine.check_err(oci.bind_by_pos(update->handle(), &bind, engine.err(), 1,
+                                         array.data.data(), static_cast<sb4>(array.stride),
+                                         b_bytes ? SQLT_LVB : SQLT_LVC, nullptr, nullptr, nullptr,
+                                         0, nullptr, OCI_DEFAULT));
+        ub1 form = !b_bytes && is_national_lob(table_.schema.column(column)) ? SQLCS_NCHAR
+                                                                             : SQLCS_IMPLICIT;
+        engine.check_err(
+            oci.attr_set(bind, OCI_HTYPE_BIND, &form, 0, OCI_ATTR_CHARSET_FORM, engine.err()));
+        bind = nullptr;
+        engine.check_err(
+            oci.bind_by_pos(update->handle(), &bind, engine.err(), 2, empty_rowids_.data(),
+                            static_cast<sb4>(rowid_room * sizeof(char16_t)), SQLT_CHR, nullptr,
+                            empty_rowid_lengths_.data(), nullptr, 0, nullptr, OCI_DEFAULT));
+        update->execute(static_cast<uint32_t>(rows));
+    }
+}
+
 void ora_array_loader::send() {
     if (kept_ == 0) {
         return;
@@ -581,9 +657,26 @@ void ora_array_loader::send() {
             }
         }
         const size_t chunk = end - first;
+        // A large object filled in fewer rows than it is empty in is written empty and filled
+        // afterwards, so that the work by row id goes to the fewer rows.
+        chunk_shape_ = shape_;
+        for (size_t c = 0; c < columns; ++c) {
+            const bool b_blob = shape_[c] == shape_blob;
+            if (!b_blob && shape_[c] != shape_clob) {
+                continue;
+            }
+            size_t filled = 0;
+            for (size_t i = first; i < end; ++i) {
+                const cell& value = rows_[i].cells[c];
+                filled += (b_blob ? value.bytes.empty() : value.text.empty()) ? 0 : 1;
+            }
+            if (filled * 2 < chunk) {
+                chunk_shape_[c] = b_blob ? shape_later_blob : shape_later_clob;
+            }
+        }
         bool b_sent = false;
         try {
-            refused += execute(shape_, first, chunk);
+            refused += execute(chunk_shape_, first, chunk);
             b_sent = true;
         } catch (const tk_exception&) {
             // The execute failed as a whole (a statement the server cannot take, a lost
@@ -591,7 +684,7 @@ void ora_array_loader::send() {
             // would, so a row that can be stored is, and each refusal carries its row's reason.
             const std::exception_ptr failure = std::current_exception();
             for (size_t i = first; i < end; ++i) {
-                if (chunk == 1 && rows_[i].shape == shape_) {
+                if (chunk == 1 && rows_[i].shape == chunk_shape_) {
                     rejected_.push_back({rows_[i].number, failure});
                     ++refused;
                     continue;
@@ -606,6 +699,7 @@ void ora_array_loader::send() {
         }
         if (b_sent && last_ != nullptr) {
             empty_large_objects(*last_, first, chunk);
+            fill_large_objects(first, chunk);
         }
         first = end;
     }

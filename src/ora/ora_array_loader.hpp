@@ -70,6 +70,9 @@ class ora_array_loader : public ora_loader {
     // Large objects kept empty: the rows that bound NULL for them get EMPTY_CLOB()/EMPTY_BLOB(),
     // which the row load writes, through the row ids the INSERT returned.
     void empty_large_objects(const statement& prepared_statement, size_t first, size_t count);
+    // Large objects the INSERT wrote empty (the chunk's shape says which) get the content of
+    // the rows that have one, through the row ids the INSERT returned.
+    void fill_large_objects(size_t first, size_t count);
     void commit();
     static int32_t cbf_rowid_in(void* context, OCIBind* bind, uint32_t iteration, uint32_t index,
                                 void** buffer, uint32_t* length, uint8_t* piece, void** indicator);
@@ -98,6 +101,9 @@ class ora_array_loader : public ora_loader {
     std::vector<int16_t> rowid_indicators_;
     std::vector<uint16_t> rowid_codes_;
     std::map<size_t, std::unique_ptr<ora_stmt>> emptiers_;  // per large-object column
+    std::map<size_t, std::unique_ptr<ora_stmt>> fillers_;   // per large-object column
+    column_array filler_;
+    std::u16string chunk_shape_;  // the shape one execute of the kept rows goes out with
     std::vector<char16_t> empty_rowids_;
     std::vector<uint16_t> empty_rowid_lengths_;
     std::vector<uint8_t> failed_;  // per iteration of the last execute: refused
