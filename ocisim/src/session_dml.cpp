@@ -8,6 +8,10 @@
 #include "value_rules.h"
 
 namespace ocisim {
+
+// The value of a top-level "ROWID = <literal or bind>" condition, if WHERE has one.
+const Expr* rowid_equality(const Expr* where);
+
 namespace {
 
 int column_index(const TableDef& t, const Ident& name) {
@@ -160,9 +164,20 @@ ExecResult Session::run_insert(const Insert& s, const std::vector<Value>& binds)
 ExecResult Session::run_update(const Update& s, const std::vector<Value>& binds) {
     std::shared_ptr<TableDef> t = find_table(s.table);
     std::vector<RowSource> sources(1);
-    read_source(s.table, &sources[0], nullptr);
-    sources[0].alias = s.alias.name;
     Evaluator ev(*this, binds, &sources);
+    // An update by ROWID reads that row only, as a query by ROWID does.
+    if (const Expr* rowid_key = rowid_equality(s.where.get())) {
+        Value key = ev.eval(*rowid_key, nullptr);
+        int64_t object_id = 0;
+        int64_t rowid = -1;
+        if (!key.is_null() && !decode_rowid(to_text(key), &object_id, &rowid)) {
+            throw ora(1410);
+        }
+        read_source(s.table, &sources[0], &rowid);
+    } else {
+        read_source(s.table, &sources[0], nullptr);
+    }
+    sources[0].alias = s.alias.name;
     std::vector<int> targets;
     std::string sql = "UPDATE " + sql_quote_ident(t->storage) + " SET ";
     for (size_t k = 0; k < s.sets.size(); ++k) {

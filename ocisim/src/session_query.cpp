@@ -10,31 +10,6 @@
 namespace ocisim {
 namespace {
 
-// The value of a top-level "ROWID = <literal or bind>" condition, if WHERE has one.
-const Expr* rowid_equality(const Expr* where) {
-    if (where == nullptr) {
-        return nullptr;
-    }
-    if (where->kind == ExprKind::And) {
-        const Expr* l = rowid_equality(where->args[0].get());
-        return l != nullptr ? l : rowid_equality(where->args[1].get());
-    }
-    if (where->kind == ExprKind::Compare && where->text == "=") {
-        const Expr* a = where->args[0].get();
-        const Expr* b = where->args[1].get();
-        auto constant = [](const Expr* e) {
-            return e->kind == ExprKind::String || e->kind == ExprKind::Bind;
-        };
-        if (a->kind == ExprKind::Rowid && constant(b)) {
-            return b;
-        }
-        if (b->kind == ExprKind::Rowid && constant(a)) {
-            return a;
-        }
-    }
-    return nullptr;
-}
-
 bool has_count(const Expr& e) {
     if (e.kind == ExprKind::CountStar) {
         return true;
@@ -68,6 +43,31 @@ int order_compare(const Value& a, const Value& b) {
 }
 
 }  // namespace
+
+// The value of a top-level "ROWID = <literal or bind>" condition, if WHERE has one.
+const Expr* rowid_equality(const Expr* where) {
+    if (where == nullptr) {
+        return nullptr;
+    }
+    if (where->kind == ExprKind::And) {
+        const Expr* l = rowid_equality(where->args[0].get());
+        return l != nullptr ? l : rowid_equality(where->args[1].get());
+    }
+    if (where->kind == ExprKind::Compare && where->text == "=") {
+        const Expr* a = where->args[0].get();
+        const Expr* b = where->args[1].get();
+        auto constant = [](const Expr* e) {
+            return e->kind == ExprKind::String || e->kind == ExprKind::Bind;
+        };
+        if (a->kind == ExprKind::Rowid && constant(b)) {
+            return b;
+        }
+        if (b->kind == ExprKind::Rowid && constant(a)) {
+            return a;
+        }
+    }
+    return nullptr;
+}
 
 void Session::read_source(const TableRef& ref, RowSource* out, const int64_t* rowid) {
     if (catalogue_view(ref, out)) {

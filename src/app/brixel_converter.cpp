@@ -540,7 +540,21 @@ void brixel_converter::convert_records(size_t index, udb_recordset& source,
                 try {
                     std::rethrow_exception(refused[r++].error);
                 } catch (const tk_exception& e) {
-                    errors.handle(e, false);
+                    try {
+                        errors.handle(e, false);
+                    } catch (const tk_final_exception&) {
+                        // Abort after a batch: the records sent with it, those after this one
+                        // included, are kept and committed; what was read but not yet sent is
+                        // dropped. The summary counts what the table holds.
+                        for (; r < refused.size(); ++r) {
+                            --report.inserted;
+                            ++report.rejected;
+                        }
+                        report.inserted -= loader->abandon();
+                        report.aborted_at = number;
+                        report.sent_through = through;
+                        throw;
+                    }
                 }
                 continue;
             }
@@ -639,7 +653,7 @@ void brixel_converter::convert_records(size_t index, udb_recordset& source,
         if (loader != nullptr && ora_fault_of(e) != ora_fault::none) {
             // What was sent and not committed is given up; the report tells what landed.
             if (ora_fault_of(e) == ora_fault::table) {
-                loader->abandon();
+                loader->roll_back();
             }
             report.committed = std::max(first, loader->committed_through());
             report.inserted = static_cast<uint32_t>(loader->rows_committed());

@@ -49,6 +49,10 @@ struct t_table_report {
     bool b_done_earlier = false;     // skipped: an earlier run of the journal converted it
     uint32_t committed = 0;          // a table cut short: the records whose outcome is committed
     uint32_t fault_record = 0;       // a table cut short in a record: that record
+    // Abort answered for a record the array load had refused: that record, and the last record
+    // the load had sent by then (the records between them that the server took are kept).
+    uint32_t aborted_at = 0;
+    uint32_t sent_through = 0;
 };
 
 class brixel_converter : public udb_converter,

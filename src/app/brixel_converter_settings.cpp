@@ -93,6 +93,28 @@ bool brixel_converter::serialize(bool b_store) {
         }
     }
 
+    // The load method and its sizes; settings written before they existed load the defaults.
+    std::u16string load_name = b_store && load.method == ora_load_method::row ? u"row" : u"array";
+    uint32_t batch = load.batch_rows;
+    uint32_t commit = load.commit_rows;
+    const bool b_load = key.exchange("load", load_name, b_store);
+    const bool b_batch = key.exchange("batch_rows", batch, b_store);
+    const bool b_commit = key.exchange("commit_rows", commit, b_store);
+    if (b_store) {
+        b_ok = b_load && b_batch && b_commit && b_ok;
+    } else {
+        load = ora_load_settings();
+        if (b_load && (load_name == u"row" || load_name == u"array")) {
+            load.method = load_name == u"row" ? ora_load_method::row : ora_load_method::array;
+        }
+        if (b_batch && batch != 0) {
+            load.batch_rows = batch;
+        }
+        if (b_commit) {
+            load.commit_rows = commit;
+        }
+    }
+
     text("oracleh", host);
     text("oraclep", password);
     text("oracleu", user);
@@ -105,28 +127,6 @@ bool brixel_converter::serialize(bool b_store) {
     text("src", src);
     flag("tab_def", tab_def, false);
     flag("uppercase", uppercase, true);
-
-    // The load method and its batch sizes; absent or unknown values keep the defaults.
-    const ora_load_settings defaults;
-    std::u16string method = load.method == ora_load_method::array ? u"array" : u"row";
-    if (!b_store) {
-        load = defaults;
-        method.clear();
-    }
-    b_ok = (key.exchange("load", method, b_store) || !b_store) && b_ok;
-    if (!b_store && (method == u"array" || method == u"row")) {
-        load.method = method == u"array" ? ora_load_method::array : ora_load_method::row;
-    }
-    for (const auto& [name, target] :
-         {std::pair{"batch_rows", &load.batch_rows}, std::pair{"commit_rows", &load.commit_rows}}) {
-        number = *target;
-        const bool b_read = key.exchange(name, number, b_store);
-        if (b_store) {
-            b_ok = b_read && b_ok;
-        } else if (b_read && (number != 0 || target == &load.commit_rows)) {
-            *target = number;  // a batch of no rows would send nothing
-        }
-    }
 
     key.close();
     return b_ok;

@@ -107,6 +107,15 @@ std::string format_summary(const std::vector<t_table_report>& reports,
     out += std::to_string(by_outcome[0]) + " converted, " + std::to_string(by_outcome[1]) +
            " skipped, " + std::to_string(by_outcome[2]) + " failed, " +
            std::to_string(by_outcome[3]) + " not reached\n";
+    for (const t_table_report& r : reports) {
+        if (r.aborted_at != 0) {
+            // The array load sends records in batches: some after the aborted one were stored.
+            out += tk_w2a(r.table) + ": aborted at record " + std::to_string(r.aborted_at) +
+                   "; records through " + std::to_string(r.sent_through) +
+                   " had been sent, and those the server took are kept (" +
+                   std::to_string(r.inserted) + " inserted); no later record was loaded\n";
+        }
+    }
     if (errors.empty()) {
         out += "no errors\n";
         return out;
@@ -160,6 +169,10 @@ std::string format_summary_json(const std::vector<t_table_report>& reports,
                           {"inserted", r.inserted},
                           {"deleted", r.skipped_deleted},
                           {"rejected", r.rejected}});
+        if (r.aborted_at != 0) {
+            tables.back()["aborted_at"] = r.aborted_at;
+            tables.back()["sent_through"] = r.sent_through;
+        }
     }
     const nlohmann::ordered_json summary = {
         {"tables", std::move(tables)}, {"errors", errors}, {"exit_code", exit_code}};

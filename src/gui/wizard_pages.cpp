@@ -1,5 +1,7 @@
 #include "gui/wizard_pages.hpp"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -308,7 +310,7 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
         "earlier versions did.");
     batch_rows_ = new QSpinBox(loading);
     batch_rows_->setObjectName("batch_rows");
-    batch_rows_->setRange(1, 100000);
+    batch_rows_->setRange(1, 1000000);
     commit_rows_ = new QSpinBox(loading);
     commit_rows_->setObjectName("commit_rows");
     commit_rows_->setRange(0, 100000000);

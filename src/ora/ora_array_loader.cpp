@@ -1,6 +1,7 @@
 #include "ora/ora_array_loader.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ constexpr char16_t shape_clob = u'C';
 constexpr char16_t shape_blob = u'B';
 constexpr char16_t shape_empty_clob = u'c';
 constexpr char16_t shape_empty_blob = u'b';
+// Written empty by the INSERT, the rows with content filled by row id afterwards: a large object
+// that most rows of a batch leave empty.
+constexpr char16_t shape_later_clob = u'k';
+constexpr char16_t shape_later_blob = u'p';
 
 bool starts_with(std::u16string_view text, std::u16string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -69,6 +74,20 @@ constexpr date_form date_forms[] = {
     {shape_timestamp, u"TO_TIMESTAMP(", u", 'YYYY-MM-DD HH24:MI:SS.FF3')"},
 };
 
+// A large object with content is bound; the same column empty in other rows of the batch binds
+// NULL there and is made empty after the INSERT.
+char16_t bound_shape(char16_t shape) {
+    return shape == shape_empty_clob ? shape_clob : shape == shape_empty_blob ? shape_blob : shape;
+}
+
+// Room for a row id returned as text, in UTF-16 units (Oracle's are 18 characters).
+constexpr size_t rowid_room = 32;
+// The most array bytes one execute binds: larger batches go out in several executes.
+constexpr size_t array_budget = size_t{16} << 20;
+// The longest value of a column that is no large object: such a value (which the row load
+// would send as a literal) is not sent through an array with a 16-bit length.
+constexpr size_t inline_limit = 32767;
+
 bool is_national_lob(const t_ftd& column) {
     return get_ora_native_type(column, true) == u"NCLOB";
 }
@@ -77,7 +96,9 @@ bool is_national_lob(const t_ftd& column) {
 
 ora_array_loader::ora_array_loader(ora_table& table, const ora_load_settings& settings)
     : table_(table), settings_(settings) {
-    settings_.batch_rows = std::max<uint32_t>(settings_.batch_rows, 1);
+    // At most 65,535 rows per execute: the count of refused rows an execute reports is 16 bits
+    // wide in some clients.
+    settings_.batch_rows = std::clamp<uint32_t>(settings_.batch_rows, 1, 65535);
     rows_.resize(settings_.batch_rows);
 }
 
@@ -169,7 +190,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
     for (const size_t eye : order_) {
         const std::u16string shape =
             shape_of(eye, literals_[eye], record, (*field_of)[eye], scratch_[eye]);
-        if (shape.empty()) {
+        if (shape.empty() || (shape[0] != shape_clob && scratch_[eye].text.size() > inline_limit)) {
             b_known = false;
             break;
         }
@@ -199,7 +220,8 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
         bool b_fits = order_ == current_order_;
         for (size_t i = 0; b_fits && i < columns; ++i) {
             b_fits = row_shape_[i] == shape_[i] || row_shape_[i] == shape_null ||
-                     shape_[i] == shape_null;
+                     shape_[i] == shape_null ||
+                     bound_shape(row_shape_[i]) == bound_shape(shape_[i]);
         }
         if (!b_fits) {
             send();
@@ -228,7 +250,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
         current_order_ = order_;
     } else {
         for (size_t i = 0; i < columns; ++i) {
-            if (shape_[i] == shape_null) {
+            if (shape_[i] == shape_null || bound_shape(shape_[i]) == row_shape_[i]) {
                 shape_[i] = row_shape_[i];
             }
         }
@@ -250,6 +272,13 @@ void ora_array_loader::flush() {
     commit();
 }
 
+uint32_t ora_array_loader::abandon() {
+    const auto dropped = static_cast<uint32_t>(kept_);
+    kept_ = 0;
+    commit();
+    return dropped;
+}
+
 void ora_array_loader::commit() {
     if (uncommitted_ == 0) {
         return;
@@ -266,7 +295,15 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
     std::u16string values = u") VALUES (";
     uint32_t position = 0;
     bool b_first = true;
-    std::vector<size_t> bound;
+    bool b_objects = false;
+    std::vector<bound_column> bound;
+    auto placeholder = [&position] {
+        std::u16string out = u":";
+        for (const char digit : std::to_string(++position)) {
+            out += static_cast<char16_t>(digit);
+        }
+        return out;
+    };
     for (const size_t eye : current_order_) {
         if (!b_first) {
             sql += u", ";
@@ -277,18 +314,16 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
         sql += table_.schema.column(eye).name;
         sql += u'"';
         const char16_t kind = shape[eye];
-        if (kind == shape_empty_clob) {
-            values += u"EMPTY_CLOB()";
+        if (kind == shape_empty_clob || kind == shape_empty_blob) {
+            values += kind == shape_empty_clob ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
             continue;
         }
-        if (kind == shape_empty_blob) {
-            values += u"EMPTY_BLOB()";
+        if (kind == shape_later_clob || kind == shape_later_blob) {
+            values += kind == shape_later_clob ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
+            b_objects = true;
             continue;
         }
-        std::u16string placeholder = u":";
-        for (const char digit : std::to_string(++position)) {
-            placeholder += static_cast<char16_t>(digit);
-        }
+        const std::u16string name = placeholder();
         switch (kind) {
             case shape_time:
             case shape_date:
@@ -297,29 +332,34 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
                 for (const date_form& form : date_forms) {
                     if (form.shape == kind) {
                         values += form.call;
-                        values += placeholder;
+                        values += name;
                         values += form.tail;
                     }
                 }
                 break;
             case shape_hex:
-                values += u"HEXTORAW(" + placeholder + u")";
+                values += u"HEXTORAW(" + name + u")";
                 break;
             default:
-                values += placeholder;
+                values += name;
         }
-        bound.push_back(eye);
+        b_objects = b_objects || kind == shape_clob || kind == shape_blob;
+        bound.push_back({eye, kind});
     }
     sql += values;
     sql += u')';
+    if (b_objects) {
+        // Large objects are completed by row id after the INSERT.
+        sql += u" RETURNING ROWID INTO " + placeholder();
+    }
     // Shapes that differ only where the statement does not (NULL beside a text) share it; the
     // key adds how each bind is passed.
     std::u16string key = sql;
     key += u'\0';
-    for (const size_t eye : bound) {
-        key += shape[eye] == shape_blob ? u'B' : u'T';
-        key += shape[eye] == shape_national ||
-                       (shape[eye] == shape_clob && is_national_lob(table_.schema.column(eye)))
+    for (const bound_column& one : bound) {
+        key += one.kind == shape_blob ? u'B' : one.kind == shape_clob ? u'C' : u'T';
+        key += one.kind == shape_national ||
+                       (one.kind == shape_clob && is_national_lob(table_.schema.column(one.column)))
                    ? u'N'
                    : u'I';
     }
@@ -330,54 +370,111 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
     auto made = std::make_unique<statement>();
     TK_LOGW(3, u"Prepare SQL query: %s\n", sql.c_str());
     made->stmt.prepare(sql);
-    ora_engine& engine = ora_engine::instance();
-    const ora_oci_functions& oci = ora_oci();
-    for (size_t i = 0; i < bound.size(); ++i) {
-        const size_t eye = bound[i];
-        const char16_t kind = shape[eye];
-        const bool b_bytes = kind == shape_blob;
-        made->contexts.push_back(std::make_unique<bind_context>(bind_context{this, eye, b_bytes}));
-        OCIBind* bind = nullptr;
-        engine.check_err(oci.bind_by_pos(made->stmt.handle(), &bind, engine.err(),
-                                         static_cast<ub4>(i + 1), nullptr, 0x7FFFFFFF,
-                                         b_bytes ? SQLT_LBI : SQLT_CHR, nullptr, nullptr, nullptr,
-                                         0, nullptr, OCI_DATA_AT_EXEC));
-        ub1 form = SQLCS_IMPLICIT;
-        if (kind == shape_national ||
-            (kind == shape_clob && is_national_lob(table_.schema.column(eye)))) {
-            form = SQLCS_NCHAR;
-        }
-        engine.check_err(
-            oci.attr_set(bind, OCI_HTYPE_BIND, &form, 0, OCI_ATTR_CHARSET_FORM, engine.err()));
-        engine.check_err(oci.bind_dynamic(bind, engine.err(), made->contexts.back().get(), &cbf_in,
-                                          nullptr, nullptr));
+    made->columns = std::move(bound);
+    made->b_returning = b_objects;
+    if (arrays_.size() < made->columns.size()) {
+        arrays_.resize(made->columns.size());
     }
     statement& out = *made;
     statements_.emplace(std::move(key), std::move(made));
     return out;
 }
 
-int32_t ora_array_loader::cbf_in(void* context, OCIBind* /*bind*/, uint32_t iteration,
-                                 uint32_t /*index*/, void** buffer, uint32_t* length,
-                                 uint8_t* piece, void** indicator) {
-    const auto* bound = static_cast<const bind_context*>(context);
-    ora_array_loader& self = *bound->loader;
-    const cell& value = self.rows_[self.first_ + iteration].cells[bound->column];
+void ora_array_loader::bind_arrays(statement& prepared_statement, size_t first, size_t count) {
+    ora_engine& engine = ora_engine::instance();
+    const ora_oci_functions& oci = ora_oci();
+    for (size_t position = 0; position < prepared_statement.columns.size(); ++position) {
+        const bound_column& bound = prepared_statement.columns[position];
+        column_array& array = arrays_[position];
+        const bool b_bytes = bound.kind == shape_blob;
+        // Large objects carry a 4-byte count before their bytes (no 64 KB limit per value);
+        // other values a 16-bit length in the length array.
+        const bool b_object = b_bytes || bound.kind == shape_clob;
+        const size_t prefix = b_object ? sizeof(sb4) : 0;
+        size_t widest = 2;
+        for (size_t i = first; i < first + count; ++i) {
+            const cell& value = rows_[i].cells[bound.column];
+            widest = std::max(widest,
+                              b_bytes ? value.bytes.size() : value.text.size() * sizeof(char16_t));
+        }
+        array.stride = (prefix + widest + 3) & ~size_t{3};
+        array.data.resize(array.stride * count);
+        array.indicators.resize(count);
+        array.lengths.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const cell& value = rows_[first + i].cells[bound.column];
+            const char* bytes =
+                b_bytes ? value.bytes.data() : reinterpret_cast<const char*>(value.text.data());
+            const size_t size = b_bytes ? value.bytes.size() : value.text.size() * sizeof(char16_t);
+            // NULL, and (for a large object) the empty value, made empty after the INSERT.
+            const bool b_null = value.b_null || (b_object && size == 0);
+            array.indicators[i] = b_null ? int16_t{-1} : int16_t{0};
+            char* element = array.data.data() + i * array.stride;
+            if (b_object) {
+                const auto counted = static_cast<sb4>(b_null ? 0 : size);
+                std::memcpy(element, &counted, sizeof counted);
+            }
+            if (!b_null) {
+                std::memcpy(element + prefix, bytes, size);
+            }
+            array.lengths[i] = static_cast<uint16_t>(b_null ? 0 : size);
+        }
+        OCIBind* bind = nullptr;
+        const ub2 type = b_object ? (b_bytes ? SQLT_LVB : SQLT_LVC) : SQLT_CHR;
+        engine.check_err(oci.bind_by_pos(
+            prepared_statement.stmt.handle(), &bind, engine.err(), static_cast<ub4>(position + 1),
+            array.data.data(), static_cast<sb4>(array.stride), type, array.indicators.data(),
+            b_object ? nullptr : array.lengths.data(), nullptr, 0, nullptr, OCI_DEFAULT));
+        ub1 form = SQLCS_IMPLICIT;
+        if (bound.kind == shape_national ||
+            (bound.kind == shape_clob && is_national_lob(table_.schema.column(bound.column)))) {
+            form = SQLCS_NCHAR;
+        }
+        engine.check_err(
+            oci.attr_set(bind, OCI_HTYPE_BIND, &form, 0, OCI_ATTR_CHARSET_FORM, engine.err()));
+    }
+    if (!prepared_statement.b_returning) {
+        return;
+    }
+    rowids_.resize(count * rowid_room);
+    rowid_lengths_.assign(count, 0);
+    rowid_indicators_.assign(count, -1);
+    rowid_codes_.assign(count, 0);
+    OCIBind* bind = nullptr;
+    engine.check_err(oci.bind_by_pos(prepared_statement.stmt.handle(), &bind, engine.err(),
+                                     static_cast<ub4>(prepared_statement.columns.size() + 1),
+                                     nullptr, static_cast<sb4>(rowid_room * sizeof(char16_t)),
+                                     SQLT_CHR, nullptr, nullptr, nullptr, 0, nullptr,
+                                     OCI_DATA_AT_EXEC));
+    engine.check_err(
+        oci.bind_dynamic(bind, engine.err(), this, &cbf_rowid_in, this, &cbf_rowid_out));
+}
+
+int32_t ora_array_loader::cbf_rowid_in(void* context, OCIBind* /*bind*/, uint32_t /*iteration*/,
+                                       uint32_t /*index*/, void** buffer, uint32_t* length,
+                                       uint8_t* piece, void** indicator) {
+    auto& self = *static_cast<ora_array_loader*>(context);
+    *buffer = nullptr;
+    *length = 0;
     *piece = OCI_ONE_PIECE;
-    if (value.b_null) {
-        *buffer = nullptr;
-        *length = 0;
-        *indicator = &self.null_indicator_;
-        return OCI_CONTINUE;
+    self.rowid_indicator_in_ = -1;
+    *indicator = &self.rowid_indicator_in_;
+    return OCI_CONTINUE;
+}
+
+int32_t ora_array_loader::cbf_rowid_out(void* context, OCIBind* /*bind*/, uint32_t iteration,
+                                        uint32_t /*index*/, void** buffer, uint32_t** length,
+                                        uint8_t* piece, void** indicator, uint16_t** code) {
+    auto& self = *static_cast<ora_array_loader*>(context);
+    if (iteration >= self.rowid_indicators_.size()) {
+        return OCI_ERROR;
     }
-    if (bound->b_bytes) {
-        *buffer = const_cast<char*>(value.bytes.data());
-        *length = static_cast<uint32_t>(value.bytes.size());
-    } else {
-        *buffer = const_cast<char16_t*>(value.text.data());
-        *length = static_cast<uint32_t>(value.text.size() * sizeof(char16_t));
-    }
-    *indicator = &self.value_indicator_;
+    *buffer = self.rowids_.data() + iteration * rowid_room;
+    self.rowid_lengths_[iteration] = rowid_room * sizeof(char16_t);
+    *length = &self.rowid_lengths_[iteration];
+    *piece = OCI_ONE_PIECE;
+    *indicator = &self.rowid_indicators_[iteration];
+    *code = &self.rowid_codes_[iteration];
     return OCI_CONTINUE;
 }
 
@@ -385,8 +482,11 @@ size_t ora_array_loader::execute(const std::u16string& shape, size_t first, size
     ora_engine& engine = ora_engine::instance();
     const ora_oci_functions& oci = ora_oci();
     statement& prepared_statement = prepared(shape);
-    first_ = first;
+    last_ = nullptr;
+    bind_arrays(prepared_statement, first, count);
     prepared_statement.stmt.execute(static_cast<uint32_t>(count), batch_errors);
+    last_ = &prepared_statement;
+    failed_.assign(count, 0);
     ub4 errors = 0;
     engine.check_err(oci.attr_get(prepared_statement.stmt.handle(), OCI_HTYPE_STMT, &errors,
                                   nullptr, attr_num_dml_errors, engine.err()));
@@ -408,7 +508,8 @@ size_t ora_array_loader::execute(const std::u16string& shape, size_t first, size
             throw ora_exception(static_cast<uint16_t>(code & 0xFFFF),
                                 tk_w2a(std::u16string_view(text)));
         }
-        if (offset < count) {
+        if (offset < count && failed_[offset] == 0) {
+            failed_[offset] = 1;
             found.push_back(
                 {rows_[first + offset].number,
                  std::make_exception_ptr(ora_exception(static_cast<uint16_t>(code & 0xFFFF),
@@ -424,6 +525,120 @@ size_t ora_array_loader::execute(const std::u16string& shape, size_t first, size
     return found.size();
 }
 
+void ora_array_loader::empty_large_objects(const statement& prepared_statement, size_t first,
+                                           size_t count) {
+    if (!prepared_statement.b_returning) {
+        return;
+    }
+    ora_engine& engine = ora_engine::instance();
+    const ora_oci_functions& oci = ora_oci();
+    for (const bound_column& bound : prepared_statement.columns) {
+        const bool b_bytes = bound.kind == shape_blob;
+        if (!b_bytes && bound.kind != shape_clob) {
+            continue;
+        }
+        empty_rowids_.clear();
+        empty_rowid_lengths_.clear();
+        for (size_t i = 0; i < count; ++i) {
+            const cell& value = rows_[first + i].cells[bound.column];
+            const bool b_empty = b_bytes ? value.bytes.empty() : value.text.empty();
+            if (!b_empty || failed_[i] != 0 || rowid_indicators_[i] != 0) {
+                continue;
+            }
+            const size_t units = std::min<size_t>(rowid_lengths_[i] / sizeof(char16_t), rowid_room);
+            const char16_t* id = rowids_.data() + i * rowid_room;
+            empty_rowids_.insert(empty_rowids_.end(), id, id + rowid_room);
+            empty_rowid_lengths_.push_back(static_cast<uint16_t>(units * sizeof(char16_t)));
+        }
+        if (empty_rowid_lengths_.empty()) {
+            continue;
+        }
+        std::unique_ptr<ora_stmt>& update = emptiers_[bound.column];
+        if (update == nullptr) {
+            update = std::make_unique<ora_stmt>();
+            update->prepare(u"UPDATE \"" + table_.name + u"\" SET \"" +
+                            table_.schema.column(bound.column).name + u"\" = " +
+                            (b_bytes ? u"EMPTY_BLOB()" : u"EMPTY_CLOB()") + u" WHERE ROWID = :1");
+        }
+        OCIBind* bind = nullptr;
+        engine.check_err(
+            oci.bind_by_pos(update->handle(), &bind, engine.err(), 1, empty_rowids_.data(),
+                            static_cast<sb4>(rowid_room * sizeof(char16_t)), SQLT_CHR, nullptr,
+                            empty_rowid_lengths_.data(), nullptr, 0, nullptr, OCI_DEFAULT));
+        update->execute(static_cast<uint32_t>(empty_rowid_lengths_.size()));
+    }
+}
+
+void ora_array_loader::fill_large_objects(size_t first, size_t count) {
+    ora_engine& engine = ora_engine::instance();
+    const ora_oci_functions& oci = ora_oci();
+    for (size_t column = 0; column < chunk_shape_.size(); ++column) {
+        const bool b_bytes = chunk_shape_[column] == shape_later_blob;
+        if (!b_bytes && chunk_shape_[column] != shape_later_clob) {
+            continue;
+        }
+        size_t widest = 0;
+        size_t rows = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const cell& value = rows_[first + i].cells[column];
+            const size_t size = b_bytes ? value.bytes.size() : value.text.size() * 2;
+            if (size != 0 && failed_[i] == 0 && rowid_indicators_[i] == 0) {
+                widest = std::max(widest, size);
+                ++rows;
+            }
+        }
+        if (rows == 0) {
+            continue;
+        }
+        column_array& array = filler_;
+        array.stride = (sizeof(sb4) + widest + 3) & ~size_t{3};
+        array.data.resize(array.stride * rows);
+        empty_rowids_.resize(rows * rowid_room);
+        empty_rowid_lengths_.resize(rows);
+        size_t n = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const cell& value = rows_[first + i].cells[column];
+            const size_t size = b_bytes ? value.bytes.size() : value.text.size() * 2;
+            if (size == 0 || failed_[i] != 0 || rowid_indicators_[i] != 0) {
+                continue;
+            }
+            char* element = array.data.data() + n * array.stride;
+            const auto counted = static_cast<sb4>(size);
+            std::memcpy(element, &counted, sizeof counted);
+            std::memcpy(
+                element + sizeof counted,
+                b_bytes ? value.bytes.data() : reinterpret_cast<const char*>(value.text.data()),
+                size);
+            const size_t units = std::min<size_t>(rowid_lengths_[i] / sizeof(char16_t), rowid_room);
+            std::copy_n(rowids_.data() + i * rowid_room, rowid_room,
+                        empty_rowids_.data() + n * rowid_room);
+            empty_rowid_lengths_[n] = static_cast<uint16_t>(units * sizeof(char16_t));
+            ++n;
+        }
+        std::unique_ptr<ora_stmt>& update = fillers_[column];
+        if (update == nullptr) {
+            update = std::make_unique<ora_stmt>();
+            update->prepare(u"UPDATE \"" + table_.name + u"\" SET \"" +
+                            table_.schema.column(column).name + u"\" = :1 WHERE ROWID = :2");
+        }
+        OCIBind* bind = nullptr;
+        engine.check_err(oci.bind_by_pos(update->handle(), &bind, engine.err(), 1,
+                                         array.data.data(), static_cast<sb4>(array.stride),
+                                         b_bytes ? SQLT_LVB : SQLT_LVC, nullptr, nullptr, nullptr,
+                                         0, nullptr, OCI_DEFAULT));
+        ub1 form = !b_bytes && is_national_lob(table_.schema.column(column)) ? SQLCS_NCHAR
+                                                                             : SQLCS_IMPLICIT;
+        engine.check_err(
+            oci.attr_set(bind, OCI_HTYPE_BIND, &form, 0, OCI_ATTR_CHARSET_FORM, engine.err()));
+        bind = nullptr;
+        engine.check_err(
+            oci.bind_by_pos(update->handle(), &bind, engine.err(), 2, empty_rowids_.data(),
+                            static_cast<sb4>(rowid_room * sizeof(char16_t)), SQLT_CHR, nullptr,
+                            empty_rowid_lengths_.data(), nullptr, 0, nullptr, OCI_DEFAULT));
+        update->execute(static_cast<uint32_t>(rows));
+    }
+}
+
 void ora_array_loader::send() {
     if (kept_ == 0) {
         return;
@@ -431,36 +646,87 @@ void ora_array_loader::send() {
     const size_t count = kept_;
     kept_ = 0;
     settled_through_ = rows_[count - 1].number;
+    const size_t columns = table_.schema.size();
     size_t refused = 0;
-    try {
-        refused = execute(shape_, 0, count);
-    } catch (const tk_exception& e) {
-        // Without a session or without room every row would fail the same way: the caller
-        // ends the table or the run.
-        if (ora_fault_of(e) != ora_fault::none) {
-            throw;
+    size_t first = 0;
+    while (first < count) {
+        // As many rows as the array budget holds, at least one.
+        widths_.assign(columns, 0);
+        size_t row_bytes = 0;
+        size_t end = first;
+        for (; end < count; ++end) {
+            size_t grown = row_bytes;
+            for (size_t c = 0; c < columns; ++c) {
+                const cell& value = rows_[end].cells[c];
+                const size_t width = value.bytes.size() + value.text.size() * sizeof(char16_t) + 8;
+                if (width > widths_[c]) {
+                    grown += width - widths_[c];
+                }
+            }
+            if (end > first && grown * (end - first + 1) > array_budget) {
+                break;
+            }
+            row_bytes = grown;
+            for (size_t c = 0; c < columns; ++c) {
+                const cell& value = rows_[end].cells[c];
+                widths_[c] = std::max(
+                    widths_[c], value.bytes.size() + value.text.size() * sizeof(char16_t) + 8);
+            }
         }
-        // The execute failed as a whole (a statement the server cannot take): each row is
-        // sent on its own with its own shape, as the row load would, so a row that can be
-        // stored is, and each refusal carries its row's reason.
-        const std::exception_ptr failure = std::current_exception();
-        refused = 0;
-        for (size_t i = 0; i < count; ++i) {
-            if (count == 1 && rows_[i].shape == shape_) {
-                rejected_.push_back({rows_[i].number, failure});
-                ++refused;
+        const size_t chunk = end - first;
+        // A large object filled in fewer rows than it is empty in is written empty and filled
+        // afterwards, so that the work by row id goes to the fewer rows.
+        chunk_shape_ = shape_;
+        for (size_t c = 0; c < columns; ++c) {
+            const bool b_blob = shape_[c] == shape_blob;
+            if (!b_blob && shape_[c] != shape_clob) {
                 continue;
             }
-            try {
-                refused += execute(rows_[i].shape, i, 1);
-            } catch (const tk_exception& one) {
-                if (ora_fault_of(one) != ora_fault::none) {
-                    throw;
-                }
-                rejected_.push_back({rows_[i].number, std::current_exception()});
-                ++refused;
+            size_t filled = 0;
+            for (size_t i = first; i < end; ++i) {
+                const cell& value = rows_[i].cells[c];
+                filled += (b_blob ? value.bytes.empty() : value.text.empty()) ? 0 : 1;
+            }
+            if (filled * 2 < chunk) {
+                chunk_shape_[c] = b_blob ? shape_later_blob : shape_later_clob;
             }
         }
+        bool b_sent = false;
+        try {
+            refused += execute(chunk_shape_, first, chunk);
+            b_sent = true;
+        } catch (const tk_exception& e) {
+            // Without a session or without room every row would fail the same way: the caller
+            // ends the table or the run.
+            if (ora_fault_of(e) != ora_fault::none) {
+                throw;
+            }
+            // The execute failed as a whole (a statement the server cannot take): each row is
+            // sent on its own with its own shape, as the row load would, so a row that can be
+            // stored is, and each refusal carries its row's reason.
+            const std::exception_ptr failure = std::current_exception();
+            for (size_t i = first; i < end; ++i) {
+                if (chunk == 1 && rows_[i].shape == chunk_shape_) {
+                    rejected_.push_back({rows_[i].number, failure});
+                    ++refused;
+                    continue;
+                }
+                try {
+                    refused += execute(rows_[i].shape, i, 1);
+                } catch (const tk_exception& one) {
+                    if (ora_fault_of(one) != ora_fault::none) {
+                        throw;
+                    }
+                    rejected_.push_back({rows_[i].number, std::current_exception()});
+                    ++refused;
+                }
+            }
+        }
+        if (b_sent && last_ != nullptr) {
+            empty_large_objects(*last_, first, chunk);
+            fill_large_objects(first, chunk);
+        }
+        first = end;
     }
     const uint32_t stored = static_cast<uint32_t>(count - refused);
     table_.records_cnt += stored;

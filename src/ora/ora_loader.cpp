@@ -28,6 +28,7 @@ class ora_row_loader : public ora_loader {
         committed(number, ++rows_sent_);
     }
     void flush() override {}
+    uint32_t abandon() override { return 0; }
 
   private:
     ora_table& table_;
@@ -35,7 +36,7 @@ class ora_row_loader : public ora_loader {
 
 }  // namespace
 
-void ora_loader::abandon() {
+void ora_loader::roll_back() {
     ora_engine& engine = ora_engine::instance();
     // The status is not checked: the table is given up whatever it says.
     ora_oci().trans_rollback(engine.svc(), engine.err(), OCI_DEFAULT);

@@ -17,7 +17,7 @@ class udb_record;
 enum class ora_load_method { row, array };
 
 struct ora_load_settings {
-    ora_load_method method = ora_load_method::row;
+    ora_load_method method = ora_load_method::array;
     uint32_t batch_rows = 1000;    // rows per execute (array)
     uint32_t commit_rows = 10000;  // rows per commit (array); 0: at the end of the table
 };
@@ -38,6 +38,9 @@ class ora_loader {
     virtual void add(udb_record& record, uint32_t number) = 0;
     // Sends what is kept and commits.
     virtual void flush() = 0;
+    // The run ends here (Abort): commits what was sent, drops what is kept unsent; answers the
+    // number of records dropped.
+    virtual uint32_t abandon() = 0;
 
     // The records refused since the last call, in record order.
     std::vector<ora_rejected_row> take_rejected() { return std::move(rejected_); }
@@ -52,7 +55,7 @@ class ora_loader {
     uint32_t committed_through() const noexcept { return committed_through_; }
     uint64_t rows_committed() const noexcept { return rows_committed_; }
     // Gives up what was sent and not committed (after an error that ends the table).
-    virtual void abandon();
+    void roll_back();
 
   protected:
     void committing(uint32_t through, uint64_t rows) {

@@ -224,6 +224,7 @@ TEST_F(brixel_converter_run, statements_of_loading_and_large_values) {
     t.add_record({dbf_cell::integer(1), dbf_cell::memo(long_text(3000, "abc"))});
     t.add_record({dbf_cell::integer(2), dbf_cell::blank()});
     write(t, "notes.dbf");
+    converter().load.method = ora_load_method::row;  // the statements of the row load
     const ora_statement_log log;
     run({u"notes"});
     const std::vector<std::string> sent = log.lines();
@@ -401,6 +402,8 @@ TEST_F(brixel_converter_rejects, abort_ends_the_run_and_keeps_what_was_loaded) {
     t.add_record({dbf_cell::integer(1)});
     write(t, "second.dbf");
     ui_.continue_script.push_back({false, false});
+    // Row by row, the question comes before the next record is sent (arrays: load_method_test).
+    converter().load.method = ora_load_method::row;
     run({u"first", u"second"});
     EXPECT_EQ(rows(u"FIRST").size(), 1u);
     EXPECT_FALSE(exists(u"SECOND"));
@@ -633,6 +636,7 @@ TEST_F(brixel_converter_rejects, a_stop_request_ends_the_run_between_records) {
     } ui;
     ui.converter = &converter();
     handler_->set_user_interface(&ui);
+    converter().load.method = ora_load_method::row;
     run({u"halted", u"unreached"});
     handler_->set_user_interface(&ui_);
     EXPECT_EQ(rows(u"HALTED").size(), 1u);

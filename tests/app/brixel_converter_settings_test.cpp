@@ -98,7 +98,7 @@ TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last
     converter.emplace();
     EXPECT_EQ(settings_of(*converter),
               "src= dest= host= user= password= port=1521 flags=00001 mode=0 code_page=0 "
-              "values=exact load=row/1000/10000");
+              "values=exact load=array/1000/10000");
     set_everything(*converter);
     converter->password += u" ";  // the store keeps what a profile line could not
     const std::string before = settings_of(*converter);
@@ -119,7 +119,7 @@ TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last
     converter.emplace();
     EXPECT_EQ(settings_of(*converter),
               "src= dest= host= user= password= port= flags=00001 mode=0 code_page=0 "
-              "values=exact load=row/1000/10000");
+              "values=exact load=array/1000/10000");
 }
 
 TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_byte_for_byte) {

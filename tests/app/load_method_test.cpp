@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/converter_run_fixture.hpp"
+#include "app/run_summary.hpp"
 
 namespace {
 
@@ -120,6 +121,9 @@ class load_method : public converter_run_test {
         run_outcome out;
         out.errors = ui_.all_errors;
         for (const t_table_report& r : c.reports()) {
+            if (r.result == t_table_report::outcome::not_reached) {
+                continue;
+            }
             out.counts.push_back(
                 tk_w2a(r.table) + " " + std::to_string(static_cast<int>(r.result)) + " read " +
                 std::to_string(r.records_read) + " inserted " + std::to_string(r.inserted) +
@@ -164,5 +168,23 @@ TEST_F(load_method, arrays_of_any_size_store_and_refuse_what_the_row_load_does) 
                 EXPECT_EQ(array.counts, row.counts);
             }
         }
+    }
+}
+
+// Abort answered for a refused record is asked after its batch went out: the rows sent with it
+// stay, and the summary counts exactly what the table holds.
+TEST_F(load_method, abort_after_a_batch_counts_the_rows_it_kept) {
+    for (const uint32_t batch : {7u, 1000u}) {
+        SCOPED_TRACE("batch " + std::to_string(batch));
+        ui_.continue_script = {{false, false}};  // Abort at the first refusal (record 3)
+        const run_outcome array = convert(udb_values::classic, {ora_load_method::array, batch, 0});
+        const t_table_report keys = converter().reports().at(0);
+        EXPECT_EQ(keys.aborted_at, 3u);
+        EXPECT_EQ(keys.sent_through, std::min(batch, keys.records_read));
+        ASSERT_FALSE(array.rows.empty());
+        EXPECT_EQ(keys.inserted, array.rows[0].size());
+        EXPECT_EQ(keys.inserted + keys.rejected + keys.skipped_deleted, keys.records_read);
+        EXPECT_NE(format_summary(converter().reports(), {}).find("aborted at record 3"),
+                  std::string::npos);
     }
 }
