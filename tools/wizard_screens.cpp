@@ -112,6 +112,10 @@ int main(int argc, char** argv) {
     child<QLineEdit>(source, "src")->setText(folder);
     child<QRadioButton>(source, "overwrite")->setChecked(true);
     save(&shell, "3-source");
+    // One record per round trip, so that the run is still going when the progress page is
+    // pictured.
+    auto* method = child<QComboBox>(source, "load_method");
+    method->setCurrentIndex(method->findData("row"));
     shell.next();
     save(&shell, "4-encoding");
     shell.next();
@@ -154,7 +158,7 @@ int main(int argc, char** argv) {
     }
 
     shell.next();
-    settle(4500);
+    settle(600);
     save(&shell, "6-progress");
     while (shell.currentId() != wizard_shell::final_id) {
         settle(100);

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -299,26 +298,37 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
         "and nothing is changed without a message.\nClear it for the classic conversion of "
         "earlier versions.");
 
-    auto* loading = new QGroupBox("How to load records:", this);
-    load_ = new QComboBox(loading);
+    // The load method and its sizes, on one row: the page has no room for more.
+    load_ = new QComboBox(this);
     load_->setObjectName("load_method");
-    load_->addItem("In batches (fast)", "array");
+    load_->addItem("In batches", "array");
     load_->addItem("One by one", "row");
     load_->setToolTip(
         "In batches: many records per round trip to the server, committed every "
-        "so many rows.\nOne by one: one statement and one commit per record, as "
+        "so many records.\nOne by one: one statement and one commit per record, as "
         "earlier versions did.");
-    batch_rows_ = new QSpinBox(loading);
+    batch_rows_ = new QSpinBox(this);
     batch_rows_->setObjectName("batch_rows");
     batch_rows_->setRange(1, 1000000);
-    commit_rows_ = new QSpinBox(loading);
+    batch_rows_->setToolTip("Records sent to the server in one round trip.");
+    commit_rows_ = new QSpinBox(this);
     commit_rows_->setObjectName("commit_rows");
     commit_rows_->setRange(0, 100000000);
-    commit_rows_->setSpecialValueText("at the end of each table");
-    auto* loading_form = new QFormLayout(loading);
-    loading_form->addRow("&Load records:", load_);
-    loading_form->addRow("&Records per batch:", batch_rows_);
-    loading_form->addRow("Commit e&very (records):", commit_rows_);
+    commit_rows_->setSpecialValueText("table end");
+    commit_rows_->setToolTip("Records per commit; 0 commits once, at the end of each table.");
+    auto* loading = new QHBoxLayout;
+    const auto labelled = [&](const char* text, QWidget* field) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(field);
+        loading->addWidget(label);
+        loading->addWidget(field);
+    };
+    labelled("&Load records:", load_);
+    loading->addSpacing(12);
+    labelled("&Batch:", batch_rows_);
+    loading->addSpacing(12);
+    labelled("Comm&it every:", commit_rows_);
+    loading->addStretch();
     const auto follow_method = [this] {
         const bool b_array = load_->currentData().toString() == "array";
         batch_rows_->setEnabled(b_array);
@@ -342,7 +352,7 @@ sel_file_page::sel_file_page(wizard_shell& shell) : wizard_page(shell, 1020) {
     layout->addWidget(skip_del_);
     layout->addWidget(uppercase_);
     layout->addWidget(exact_values_);
-    layout->addWidget(loading);
+    layout->addLayout(loading);
     layout->addStretch();
 }
 
