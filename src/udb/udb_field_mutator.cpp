@@ -73,12 +73,7 @@ std::string shortest_text(const udb_field& field) {
 
 // The field's number as plain decimal text ("-12.5", "0.001", "1200"), checked against the
 // mapped type; its text form on the way in is what the source holds, so nothing is rounded.
-void to_exact_number(udb_field& field, std::u16string_view type) {
-    int precision = 0;
-    int scale = 0;
-    if (!number_bounds(type, precision, scale)) {
-        return;
-    }
+void to_exact_number(udb_field& field, int precision, int scale) {
     std::string source;
     if (field.vt() == VT_BSTR) {
         source = tk_w2a(field.wstring());
@@ -171,7 +166,14 @@ void udb_field_mutator::modify2(udb_field& field, udb_values values) const {
     const auto target = static_cast<VARTYPE>(vartype);
     if (values == udb_values::exact && vartype != keep_vartype && target != VT_BOOL &&
         t_ftd::is_numeric_type(target) && is_number_value(field.vt())) {
-        to_exact_number(field, type);
+        // The bounds are read from the type text once, not for every record.
+        if (bounds_type_ != type) {
+            bounds_type_ = type;
+            b_bounded_ = number_bounds(type, bound_precision_, bound_scale_);
+        }
+        if (b_bounded_) {
+            to_exact_number(field, bound_precision_, bound_scale_);
+        }
     } else if (vartype != keep_vartype) {
         try {
             field.change_type(static_cast<VARTYPE>(vartype));

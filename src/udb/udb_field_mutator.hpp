@@ -59,4 +59,11 @@ class udb_field_mutator : public udb_properties {
     int32_t scale = 0;
     int32_t precision = 0;
     int32_t status = status_changed;
+
+  private:
+    // The precision and scale of `type` for exact numbers, and the text they were read from.
+    mutable std::u16string bounds_type_;
+    mutable int bound_precision_ = 0;
+    mutable int bound_scale_ = 0;
+    mutable bool b_bounded_ = false;
 };
