@@ -351,3 +351,25 @@ OCISIM_EXPORT sword OCIDateTimeGetTime(void* /*hndl*/, OCIError* /*err*/, OCIDat
         *fsec = static_cast<ub4>(d->value.nanos);
     return OCI_SUCCESS;
 }
+
+// Fills a timestamp descriptor; fsec is in nanoseconds. The time zone is the session's: the
+// stand-in keeps no zones.
+OCISIM_EXPORT sword OCIDateTimeConstruct(void* /*hndl*/, OCIError* err, OCIDateTime* datetime,
+                                         sb2 yr, ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, ub4 fsec,
+                                         OraText* /*timezone*/, size_t /*timezone_length*/) {
+    OCIDateTime* d = datetime_of(datetime);
+    if (d == nullptr) {
+        return OCI_INVALID_HANDLE;
+    }
+    if (yr < -4712 || yr > 9999 || yr == 0 || mnth < 1 || mnth > 12) {
+        return fail(err, ora(1843));
+    }
+    if (dy < 1 || dy > days_in_month(yr, mnth)) {
+        return fail(err, ora(1847));
+    }
+    if (hr > 23 || mm > 59 || ss > 59 || fsec > 999999999) {
+        return fail(err, ora(1850));
+    }
+    d->value = DateTime{yr, mnth, dy, hr, mm, ss, static_cast<int>(fsec)};
+    return OCI_SUCCESS;
+}

@@ -92,7 +92,15 @@ void Session::read_source(const TableRef& ref, RowSource* out, const int64_t* ro
     if (rowid == nullptr && out->columns.empty()) {
         return;
     }
-    SqlStmt st = db_.prepare(sql);
+    // A read by row id is kept prepared: updates of large objects by row id run it per row.
+    SqlStmt fresh;
+    SqlStmt& st = rowid != nullptr ? cached(sql) : (fresh = db_.prepare(sql));
+    st.reset();
+    // Reset on every way out, so that a kept statement holds no read lock afterwards.
+    struct reset_on_exit {
+        SqlStmt& st;
+        ~reset_on_exit() { st.reset(); }
+    } reset{st};
     if (rowid != nullptr) {
         st.bind(1, *rowid);
     }

@@ -5,12 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "ora/ora_database.hpp"
 #include "ora/ora_exception.hpp"
 #include "ora/ora_lob_insert.hpp"
 #include "ora/ora_table.hpp"
 #include "ora/ora_util.hpp"
+#include "ora/ora_varnum.hpp"
 #include "tk/tk_log.hpp"
 #include "tk/tk_wstring.hpp"
+#include "udb/t_ftd.hpp"
+#include "udb/udb_custom_conversion.hpp"
 #include "udb/udb_record.hpp"
 
 namespace {
@@ -19,21 +23,8 @@ constexpr ub4 batch_errors = 0x80;
 constexpr ub4 attr_num_dml_errors = 73;
 constexpr ub4 attr_dml_row_offset = 74;
 
-// Column shapes: how the statement writes the column's bind variable.
-constexpr char16_t shape_null = u'0';       // NULL in every kept row so far
-constexpr char16_t shape_text = u'T';       // 'text' or a number
-constexpr char16_t shape_national = u'N';   // N'text'
-constexpr char16_t shape_time = u'h';       // to_date(..., 'HH24-MI-SS')
-constexpr char16_t shape_date = u'd';       // to_date(..., 'YYYY-MM-DD')
-constexpr char16_t shape_datetime = u'D';   // to_date(..., 'YYYY-MM-DD HH24:MI:SS')
-constexpr char16_t shape_timestamp = u'S';  // TO_TIMESTAMP(..., 'YYYY-MM-DD HH24:MI:SS.FF3')
-constexpr char16_t shape_hex = u'H';        // HEXTORAW('...')
-constexpr char16_t shape_clob = u'C';
-constexpr char16_t shape_blob = u'B';
-constexpr char16_t shape_empty_clob = u'c';
-constexpr char16_t shape_empty_blob = u'b';
-// Written empty by the INSERT, the rows with content filled by row id afterwards: a large object
-// that most rows of a batch leave empty.
+// Shapes of the array load alone: the INSERT writes such a large object empty, and the rows that
+// have content get it by row id afterwards (a large object most rows of a batch leave empty).
 constexpr char16_t shape_later_clob = u'k';
 constexpr char16_t shape_later_blob = u'p';
 
@@ -68,20 +59,24 @@ struct date_form {
 };
 
 constexpr date_form date_forms[] = {
-    {shape_time, u"to_date(", u", 'HH24-MI-SS')"},
-    {shape_date, u"to_date(", u", 'YYYY-MM-DD')"},
-    {shape_datetime, u"to_date(", u", 'YYYY-MM-DD HH24:MI:SS')"},
-    {shape_timestamp, u"TO_TIMESTAMP(", u", 'YYYY-MM-DD HH24:MI:SS.FF3')"},
+    {ora_shape::time, u"to_date(", u", 'HH24-MI-SS')"},
+    {ora_shape::date, u"to_date(", u", 'YYYY-MM-DD')"},
+    {ora_shape::date_text, u"to_date(", u", 'YYYY-MM-DD HH24:MI:SS')"},
+    {ora_shape::timestamp_text, u"TO_TIMESTAMP(", u", 'YYYY-MM-DD HH24:MI:SS.FF3')"},
 };
 
 // A large object with content is bound; the same column empty in other rows of the batch binds
 // NULL there and is made empty after the INSERT.
 char16_t bound_shape(char16_t shape) {
-    return shape == shape_empty_clob ? shape_clob : shape == shape_empty_blob ? shape_blob : shape;
+    return shape == ora_shape::empty_clob   ? ora_shape::clob
+           : shape == ora_shape::empty_blob ? ora_shape::blob
+                                            : shape;
 }
 
 // Room for a row id returned as text, in UTF-16 units (Oracle's are 18 characters).
 constexpr size_t rowid_room = 32;
+// The size of an OCIDate: seven bytes of fields, and the padding its 16-bit year brings.
+constexpr sb4 oci_date_size = 8;
 // The most array bytes one execute binds: larger batches go out in several executes.
 constexpr size_t array_budget = size_t{16} << 20;
 // The longest value of a column that is no large object: such a value (which the row load
@@ -102,39 +97,79 @@ ora_array_loader::ora_array_loader(ora_table& table, const ora_load_settings& se
     rows_.resize(settings_.batch_rows);
 }
 
-ora_array_loader::~ora_array_loader() = default;
+ora_array_loader::~ora_array_loader() {
+    for (const column_array& array : arrays_) {
+        for (OCIDateTime* stamp : array.stamps) {
+            ora_oci().descriptor_free(stamp, OCI_DTYPE_TIMESTAMP);
+        }
+    }
+}
 
-std::u16string ora_array_loader::shape_of(size_t column, const std::u16string& literal,
-                                          const udb_record& record, size_t field, cell& value) {
+char16_t ora_array_loader::object_shape(bool b_clob, const udb_record& record, size_t field,
+                                        cell& value) {
+    // A large object has content only as text (CLOB) or bytes (BLOB); anything else stays the
+    // empty object the row load leaves.
+    const udb_field* source = field < record.size() ? record[field] : nullptr;
+    if (b_clob) {
+        if (source != nullptr && source->vt() == VT_BSTR && !source->wstring().empty()) {
+            value.text = source->wstring();
+            return ora_shape::clob;
+        }
+        return ora_shape::empty_clob;
+    }
+    const unsigned char* bytes = nullptr;
+    const size_t count =
+        source != nullptr && source->vt() == VT_BYTE_ARRAY ? source->get_bytes(bytes) : 0;
+    if (count == 0) {
+        return ora_shape::empty_blob;
+    }
+    value.bytes.assign(reinterpret_cast<const char*>(bytes), count);
+    return ora_shape::blob;
+}
+
+char16_t ora_array_loader::bound_value(size_t column, const ora_column_value& given,
+                                       const udb_record& record, size_t field, cell& value) {
+    switch (given.shape) {
+        case ora_shape::null:
+            value.b_null = true;
+            return ora_shape::null;
+        case ora_shape::empty_clob:
+        case ora_shape::empty_blob:
+            return object_shape(given.shape == ora_shape::empty_clob, record, field, value);
+        case ora_shape::number:
+            if (to_ora_varnum(given.text, value.number)) {
+                return ora_shape::number;
+            }
+            value.text.assign(given.text);  // the server reads the text
+            return ora_shape::text;
+        case ora_shape::datetime:
+        case ora_shape::timestamp:
+            value.date = given.date;
+            // A TIMESTAMP column takes every value as a timestamp, with or without milliseconds,
+            // so that its rows share one statement.
+            return table_.schema.column(column).reserved == 1 ||
+                           table_.schema.column(column).reserved == 3
+                       ? ora_shape::timestamp
+                       : given.shape;
+        default:
+            value.text.assign(given.text);
+            return given.shape;
+    }
+}
+
+char16_t ora_array_loader::shape_of(const std::u16string& literal, const udb_record& record,
+                                    size_t field, cell& value) {
     value.b_null = false;
     value.text.clear();
     value.bytes.clear();
     const std::u16string_view text(literal);
     if (text == u"NULL") {
         value.b_null = true;
-        return {shape_null};
+        return {ora_shape::null};
     }
     if (text == u"EMPTY_CLOB()" || text == u"EMPTY_BLOB()") {
-        // A large object has content only as text (CLOB) or bytes (BLOB); anything else stays
-        // the empty object the row load leaves.
-        const udb_field* source = field < record.size() ? record[field] : nullptr;
-        if (text == u"EMPTY_CLOB()") {
-            if (source != nullptr && source->vt() == VT_BSTR && !source->wstring().empty()) {
-                value.text = source->wstring();
-                return {shape_clob};
-            }
-            return {shape_empty_clob};
-        }
-        const unsigned char* bytes = nullptr;
-        const size_t count =
-            source != nullptr && source->vt() == VT_BYTE_ARRAY ? source->get_bytes(bytes) : 0;
-        if (count == 0) {
-            return {shape_empty_blob};
-        }
-        value.bytes.assign(reinterpret_cast<const char*>(bytes), count);
-        return {shape_blob};
+        return {object_shape(text == u"EMPTY_CLOB()", record, field, value)};
     }
-    (void)column;
     const bool b_national = starts_with(text, u"N'");
     if (b_national || starts_with(text, u"'")) {
         const size_t end = read_quoted(text, b_national ? 1 : 0, value.text);
@@ -143,9 +178,9 @@ std::u16string ora_array_loader::shape_of(size_t column, const std::u16string& l
         }
         if (value.text.empty()) {
             value.b_null = true;  // Oracle reads '' as NULL
-            return {shape_null};
+            return {ora_shape::null};
         }
-        return {b_national ? shape_national : shape_text};
+        return {b_national ? ora_shape::national : ora_shape::text};
     }
     for (const date_form& form : date_forms) {
         if (!starts_with(text, form.call)) {
@@ -155,7 +190,7 @@ std::u16string ora_array_loader::shape_of(size_t column, const std::u16string& l
         if (end != std::u16string_view::npos && text.substr(end) == form.tail) {
             if (value.text.empty()) {
                 value.b_null = true;
-                return {shape_null};
+                return {ora_shape::null};
             }
             return {form.shape};
         }
@@ -163,38 +198,54 @@ std::u16string ora_array_loader::shape_of(size_t column, const std::u16string& l
     if (starts_with(text, u"HEXTORAW(")) {
         const size_t end = read_quoted(text, 9, value.text);
         if (end + 1 == text.size() && text.back() == u')' && !value.text.empty()) {
-            return {shape_hex};
+            return {ora_shape::hex};
         }
         return {};
     }
     if (is_number_text(text)) {
         value.text = literal;
-        return {shape_text};
+        return {ora_shape::text};
     }
     return {};
 }
 
 void ora_array_loader::add(udb_record& record, uint32_t number) {
-    const std::vector<size_t>* field_of = nullptr;
+    const size_t columns = table_.schema.size();
+    scratch_.resize(columns);
+    row_shape_.assign(columns, ora_shape::null);
+    literals_.resize(columns);
+    bool b_known = true;
     try {
-        field_of = &table_.column_literals(record, literals_, order_);
+        // Under exact values each field gives its value as it stands; otherwise (and for a
+        // custom conversion or a value only a literal says) the row load's literal is taken
+        // apart.
+        const bool b_exact = table_.database().values == udb_values::exact;
+        const std::vector<size_t>& field_of = table_.columns_of(record, order_);
+        for (const size_t eye : order_) {
+            const udb_field& field = *record[field_of[eye]];
+            cell& value = scratch_[eye];
+            value.b_null = false;
+            value.text.clear();
+            value.bytes.clear();
+            ora_column_value given;
+            char16_t shape = 0;
+            if (b_exact && !udb_custom_conversion::is_acceptable2(field) &&
+                table_.exact_value(eye, field, given)) {
+                shape = bound_value(eye, given, record, field_of[eye], value);
+            } else {
+                literals_[eye].clear();
+                table_.append_literal(eye, field, literals_[eye]);
+                shape = shape_of(literals_[eye], record, field_of[eye], value);
+            }
+            if (shape == 0 || (shape != ora_shape::clob && value.text.size() > inline_limit)) {
+                b_known = false;
+            }
+            row_shape_[eye] = shape;
+        }
     } catch (...) {
         send();
         settled_through_ = number;
         throw;
-    }
-    const size_t columns = table_.schema.size();
-    scratch_.resize(columns);
-    row_shape_.assign(columns, shape_null);
-    bool b_known = true;
-    for (const size_t eye : order_) {
-        const std::u16string shape =
-            shape_of(eye, literals_[eye], record, (*field_of)[eye], scratch_[eye]);
-        if (shape.empty() || (shape[0] != shape_clob && scratch_[eye].text.size() > inline_limit)) {
-            b_known = false;
-            break;
-        }
-        row_shape_[eye] = shape[0];
     }
     if (!b_known) {
         // A value this load cannot bind as the row load writes it: the row load sends it.
@@ -219,8 +270,8 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
     if (kept_ != 0) {
         bool b_fits = order_ == current_order_;
         for (size_t i = 0; b_fits && i < columns; ++i) {
-            b_fits = row_shape_[i] == shape_[i] || row_shape_[i] == shape_null ||
-                     shape_[i] == shape_null ||
+            b_fits = row_shape_[i] == shape_[i] || row_shape_[i] == ora_shape::null ||
+                     shape_[i] == ora_shape::null ||
                      bound_shape(row_shape_[i]) == bound_shape(shape_[i]);
         }
         if (!b_fits) {
@@ -231,15 +282,22 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
     // form), so that its statement is reused; the row keeps its own shape for a resend.
     own_shape_ = row_shape_;
     if (sticky_.size() != columns) {
-        sticky_.assign(columns, shape_text);
+        const bool b_exact = table_.database().values == udb_values::exact;
+        sticky_.assign(columns, ora_shape::text);
         for (size_t i = 0; i < columns; ++i) {
-            if (table_.schema.column(i).vartype == VT_BSTR) {
-                sticky_[i] = shape_national;
+            const t_ftd& column = table_.schema.column(i);
+            if (column.vartype == VT_BSTR) {
+                sticky_[i] = ora_shape::national;
+            } else if (b_exact && column.vartype == VT_DATE) {
+                sticky_[i] = column.reserved == 1 || column.reserved == 3 ? ora_shape::timestamp
+                                                                          : ora_shape::datetime;
+            } else if (b_exact && !ole_variant::is_binary(column.vartype)) {
+                sticky_[i] = ora_shape::number;
             }
         }
     }
     for (size_t i = 0; i < columns; ++i) {
-        if (row_shape_[i] == shape_null) {
+        if (row_shape_[i] == ora_shape::null) {
             row_shape_[i] = sticky_[i];
         } else {
             sticky_[i] = row_shape_[i];
@@ -250,7 +308,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
         current_order_ = order_;
     } else {
         for (size_t i = 0; i < columns; ++i) {
-            if (shape_[i] == shape_null || bound_shape(shape_[i]) == row_shape_[i]) {
+            if (shape_[i] == ora_shape::null || bound_shape(shape_[i]) == row_shape_[i]) {
                 shape_[i] = row_shape_[i];
             }
         }
@@ -314,8 +372,8 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
         sql += table_.schema.column(eye).name;
         sql += u'"';
         const char16_t kind = shape[eye];
-        if (kind == shape_empty_clob || kind == shape_empty_blob) {
-            values += kind == shape_empty_clob ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
+        if (kind == ora_shape::empty_clob || kind == ora_shape::empty_blob) {
+            values += kind == ora_shape::empty_clob ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
             continue;
         }
         if (kind == shape_later_clob || kind == shape_later_blob) {
@@ -325,10 +383,10 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
         }
         const std::u16string name = placeholder();
         switch (kind) {
-            case shape_time:
-            case shape_date:
-            case shape_datetime:
-            case shape_timestamp:
+            case ora_shape::time:
+            case ora_shape::date:
+            case ora_shape::date_text:
+            case ora_shape::timestamp_text:
                 for (const date_form& form : date_forms) {
                     if (form.shape == kind) {
                         values += form.call;
@@ -337,13 +395,13 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
                     }
                 }
                 break;
-            case shape_hex:
+            case ora_shape::hex:
                 values += u"HEXTORAW(" + name + u")";
                 break;
             default:
                 values += name;
         }
-        b_objects = b_objects || kind == shape_clob || kind == shape_blob;
+        b_objects = b_objects || kind == ora_shape::clob || kind == ora_shape::blob;
         bound.push_back({eye, kind});
     }
     sql += values;
@@ -357,11 +415,12 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
     std::u16string key = sql;
     key += u'\0';
     for (const bound_column& one : bound) {
-        key += one.kind == shape_blob ? u'B' : one.kind == shape_clob ? u'C' : u'T';
-        key += one.kind == shape_national ||
-                       (one.kind == shape_clob && is_national_lob(table_.schema.column(one.column)))
-                   ? u'N'
-                   : u'I';
+        key += one.kind;
+        key +=
+            one.kind == ora_shape::national || (one.kind == ora_shape::clob &&
+                                                is_national_lob(table_.schema.column(one.column)))
+                ? u'N'
+                : u'I';
     }
     auto found = statements_.find(key);
     if (found != statements_.end()) {
@@ -380,16 +439,105 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
     return out;
 }
 
+void ora_array_loader::bind_numbers(column_array& array, size_t column, size_t first,
+                                    size_t count) {
+    array.data.resize(sizeof(ora_varnum) * count);
+    for (size_t i = 0; i < count; ++i) {
+        const cell& value = rows_[first + i].cells[column];
+        if (!value.b_null) {
+            std::memcpy(array.data.data() + i * sizeof(ora_varnum), value.number.data(),
+                        sizeof(ora_varnum));
+        }
+    }
+}
+
+void ora_array_loader::bind_dates(column_array& array, size_t column, size_t first, size_t count) {
+    array.data.assign(oci_date_size * count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        const cell& value = rows_[first + i].cells[column];
+        if (value.b_null) {
+            continue;
+        }
+        // OCIDate: the year (sb2), then month, day, hour, minute and second (ub1 each).
+        unsigned char* element =
+            reinterpret_cast<unsigned char*>(array.data.data()) + i * oci_date_size;
+        const auto year = static_cast<sb2>(value.date.year);
+        std::memcpy(element, &year, sizeof year);
+        element[2] = static_cast<unsigned char>(value.date.month);
+        element[3] = static_cast<unsigned char>(value.date.day);
+        element[4] = static_cast<unsigned char>(value.date.hour);
+        element[5] = static_cast<unsigned char>(value.date.minute);
+        element[6] = static_cast<unsigned char>(value.date.second);
+    }
+}
+
+void ora_array_loader::bind_timestamps(column_array& array, size_t column, size_t first,
+                                       size_t count) {
+    ora_engine& engine = ora_engine::instance();
+    const ora_oci_functions& oci = ora_oci();
+    while (array.stamps.size() < count) {
+        void* made = nullptr;
+        engine.check_err(
+            oci.descriptor_alloc(engine.env(), &made, OCI_DTYPE_TIMESTAMP, 0, nullptr));
+        array.stamps.push_back(static_cast<OCIDateTime*>(made));
+    }
+    array.data.resize(sizeof(OCIDateTime*) * count);
+    for (size_t i = 0; i < count; ++i) {
+        const cell& value = rows_[first + i].cells[column];
+        OCIDateTime* stamp = array.stamps[i];
+        std::memcpy(array.data.data() + i * sizeof stamp, &stamp, sizeof stamp);
+        if (value.b_null) {
+            continue;
+        }
+        const t_systemtime& t = value.date;
+        engine.check_err(oci.date_time_construct(
+            engine.env(), engine.err(), stamp, static_cast<sb2>(t.year), static_cast<ub1>(t.month),
+            static_cast<ub1>(t.day), static_cast<ub1>(t.hour), static_cast<ub1>(t.minute),
+            static_cast<ub1>(t.second), static_cast<ub4>(t.milliseconds) * 1000000U, nullptr, 0));
+    }
+}
+
 void ora_array_loader::bind_arrays(statement& prepared_statement, size_t first, size_t count) {
     ora_engine& engine = ora_engine::instance();
     const ora_oci_functions& oci = ora_oci();
     for (size_t position = 0; position < prepared_statement.columns.size(); ++position) {
         const bound_column& bound = prepared_statement.columns[position];
         column_array& array = arrays_[position];
-        const bool b_bytes = bound.kind == shape_blob;
+        array.indicators.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            array.indicators[i] = rows_[first + i].cells[bound.column].b_null ? int16_t{-1} : 0;
+        }
+        OCIBind* bind = nullptr;
+        switch (bound.kind) {
+            case ora_shape::number:
+                bind_numbers(array, bound.column, first, count);
+                engine.check_err(oci.bind_by_pos(
+                    prepared_statement.stmt.handle(), &bind, engine.err(),
+                    static_cast<ub4>(position + 1), array.data.data(), sizeof(ora_varnum), SQLT_VNU,
+                    array.indicators.data(), nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+                continue;
+            case ora_shape::datetime:
+                bind_dates(array, bound.column, first, count);
+                engine.check_err(oci.bind_by_pos(
+                    prepared_statement.stmt.handle(), &bind, engine.err(),
+                    static_cast<ub4>(position + 1), array.data.data(), oci_date_size, SQLT_ODT,
+                    array.indicators.data(), nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+                continue;
+            case ora_shape::timestamp:
+                bind_timestamps(array, bound.column, first, count);
+                engine.check_err(oci.bind_by_pos(prepared_statement.stmt.handle(), &bind,
+                                                 engine.err(), static_cast<ub4>(position + 1),
+                                                 array.data.data(), sizeof(OCIDateTime*),
+                                                 SQLT_TIMESTAMP, array.indicators.data(), nullptr,
+                                                 nullptr, 0, nullptr, OCI_DEFAULT));
+                continue;
+            default:
+                break;
+        }
+        const bool b_bytes = bound.kind == ora_shape::blob;
         // Large objects carry a 4-byte count before their bytes (no 64 KB limit per value);
         // other values a 16-bit length in the length array.
-        const bool b_object = b_bytes || bound.kind == shape_clob;
+        const bool b_object = b_bytes || bound.kind == ora_shape::clob;
         const size_t prefix = b_object ? sizeof(sb4) : 0;
         size_t widest = 2;
         for (size_t i = first; i < first + count; ++i) {
@@ -399,7 +547,6 @@ void ora_array_loader::bind_arrays(statement& prepared_statement, size_t first, 
         }
         array.stride = (prefix + widest + 3) & ~size_t{3};
         array.data.resize(array.stride * count);
-        array.indicators.resize(count);
         array.lengths.resize(count);
         for (size_t i = 0; i < count; ++i) {
             const cell& value = rows_[first + i].cells[bound.column];
@@ -419,15 +566,15 @@ void ora_array_loader::bind_arrays(statement& prepared_statement, size_t first, 
             }
             array.lengths[i] = static_cast<uint16_t>(b_null ? 0 : size);
         }
-        OCIBind* bind = nullptr;
         const ub2 type = b_object ? (b_bytes ? SQLT_LVB : SQLT_LVC) : SQLT_CHR;
         engine.check_err(oci.bind_by_pos(
             prepared_statement.stmt.handle(), &bind, engine.err(), static_cast<ub4>(position + 1),
             array.data.data(), static_cast<sb4>(array.stride), type, array.indicators.data(),
             b_object ? nullptr : array.lengths.data(), nullptr, 0, nullptr, OCI_DEFAULT));
         ub1 form = SQLCS_IMPLICIT;
-        if (bound.kind == shape_national ||
-            (bound.kind == shape_clob && is_national_lob(table_.schema.column(bound.column)))) {
+        if (bound.kind == ora_shape::national ||
+            (bound.kind == ora_shape::clob &&
+             is_national_lob(table_.schema.column(bound.column)))) {
             form = SQLCS_NCHAR;
         }
         engine.check_err(
@@ -533,8 +680,8 @@ void ora_array_loader::empty_large_objects(const statement& prepared_statement, 
     ora_engine& engine = ora_engine::instance();
     const ora_oci_functions& oci = ora_oci();
     for (const bound_column& bound : prepared_statement.columns) {
-        const bool b_bytes = bound.kind == shape_blob;
-        if (!b_bytes && bound.kind != shape_clob) {
+        const bool b_bytes = bound.kind == ora_shape::blob;
+        if (!b_bytes && bound.kind != ora_shape::clob) {
             continue;
         }
         empty_rowids_.clear();
@@ -678,8 +825,8 @@ void ora_array_loader::send() {
         // afterwards, so that the work by row id goes to the fewer rows.
         chunk_shape_ = shape_;
         for (size_t c = 0; c < columns; ++c) {
-            const bool b_blob = shape_[c] == shape_blob;
-            if (!b_blob && shape_[c] != shape_clob) {
+            const bool b_blob = shape_[c] == ora_shape::blob;
+            if (!b_blob && shape_[c] != ora_shape::clob) {
                 continue;
             }
             size_t filled = 0;

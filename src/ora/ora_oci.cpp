@@ -74,7 +74,8 @@ bool resolve_all(void* library, ora_oci_functions& f, std::string& error) {
            resolve(library, "OCILobRead", f.lob_read, error) &&
            resolve(library, "OCILobCharSetForm", f.lob_char_set_form, error) &&
            resolve(library, "OCIDateTimeGetDate", f.date_time_get_date, error) &&
-           resolve(library, "OCIDateTimeGetTime", f.date_time_get_time, error);
+           resolve(library, "OCIDateTimeGetTime", f.date_time_get_time, error) &&
+           resolve(library, "OCIDateTimeConstruct", f.date_time_construct, error);
 }
 
 }  // namespace

@@ -124,6 +124,7 @@ inline constexpr ub2 SQLT_BLOB = 113;
 inline constexpr ub2 SQLT_BFILEE = 114;
 inline constexpr ub2 SQLT_DATE = 184;
 inline constexpr ub2 SQLT_TIMESTAMP = 187;
+inline constexpr ub2 SQLT_ODT = 156;
 inline constexpr ub2 SQLT_TIMESTAMP_TZ = 188;
 inline constexpr ub2 SQLT_INTERVAL_YM = 189;
 inline constexpr ub2 SQLT_INTERVAL_DS = 190;
@@ -196,6 +197,9 @@ using OCIDateTimeGetDate_fn = sword (*)(void* hndl, OCIError* err, const OCIDate
                                         ub1* mnth, ub1* dy);
 using OCIDateTimeGetTime_fn = sword (*)(void* hndl, OCIError* err, OCIDateTime* datetime, ub1* hr,
                                         ub1* mm, ub1* ss, ub4* fsec);
+using OCIDateTimeConstruct_fn = sword (*)(void* hndl, OCIError* err, OCIDateTime* datetime, sb2 yr,
+                                          ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, ub4 fsec,
+                                          OraText* timezone, size_t timezone_length);
 
 // The functions of the loaded client library, resolved by name once.
 struct ora_oci_functions {
@@ -226,6 +230,7 @@ struct ora_oci_functions {
     OCILobCharSetForm_fn lob_char_set_form = nullptr;
     OCIDateTimeGetDate_fn date_time_get_date = nullptr;
     OCIDateTimeGetTime_fn date_time_get_time = nullptr;
+    OCIDateTimeConstruct_fn date_time_construct = nullptr;
 };
 
 // The names tried for the client library, in order: $BRIXEL_OCI_LIBRARY when set and not

@@ -408,25 +408,12 @@ bool ora_table::is_primary_key_column(const std::u16string& column) const {
     return indexes.is_idx_field(column, true);
 }
 
-const std::vector<size_t>& ora_table::column_literals(udb_record& record,
-                                                      std::vector<std::u16string>& literals,
-                                                      std::vector<size_t>& order) {
+const std::vector<size_t>& ora_table::columns_of(udb_record& record, std::vector<size_t>& order) {
     const std::vector<std::u16string>& names = oracle_names(record);
     // Which field of the record fills each column: large objects are written after the
     // INSERT, and must find their values by name, whatever the columns' order.
     field_of_.assign(schema.size(), static_cast<size_t>(-1));
-    literals.resize(schema.size());
     order.clear();
-    auto add_pair = [&](size_t eye, const udb_field& field) {
-        order.push_back(eye);
-        std::u16string& literal = literals[eye];
-        literal.clear();
-        if (udb_custom_conversion::is_acceptable2(field)) {
-            literal = udb_custom_conversion::handle2(field);
-        } else {
-            get_fld_append_wstr(eye, field, literal);
-        }
-    };
     if (schema.size() <= record.size()) {
         TK_TRACE("Size of schema is less or equal to the size of record");
         for (size_t eye = 0; eye < schema.size(); ++eye) {
@@ -440,7 +427,7 @@ const std::vector<size_t>& ora_table::column_literals(udb_record& record,
                 throw tk_exception(structure_message, 1);
             }
             field_of_[eye] = i;
-            add_pair(eye, *record[i]);
+            order.push_back(eye);
         }
     } else {
         TK_TRACE("Size of record is less than size of schema");
@@ -457,10 +444,46 @@ const std::vector<size_t>& ora_table::column_literals(udb_record& record,
             // The column's own spelling is used in the statement: the field matched it
             // without regard to case, and the server compares quoted names exactly.
             field_of_[eye] = i;
-            add_pair(eye, *record[i]);
+            order.push_back(eye);
         }
     }
     return field_of_;
+}
+
+void ora_table::append_literal(size_t eye, const udb_field& field, std::u16string& out) {
+    if (udb_custom_conversion::is_acceptable2(field)) {
+        out += udb_custom_conversion::handle2(field);
+    } else {
+        get_fld_append_wstr(eye, field, out);
+    }
+}
+
+const std::vector<size_t>& ora_table::column_literals(udb_record& record,
+                                                      std::vector<std::u16string>& literals,
+                                                      std::vector<size_t>& order) {
+    const std::vector<size_t>& field_of = columns_of(record, order);
+    literals.resize(schema.size());
+    for (const size_t eye : order) {
+        literals[eye].clear();
+        append_literal(eye, *record[field_of[eye]], literals[eye]);
+    }
+    return field_of;
+}
+
+bool ora_table::exact_value(size_t eye, const udb_field& field, ora_column_value& out) {
+    t_ftd& column = schema.column(eye);
+    if (ora_lob_insert::is_lob_column(column)) {
+        out.shape = column.vartype == VT_BSTR ? ora_shape::empty_clob : ora_shape::empty_blob;
+        out.text = {};
+        return true;
+    }
+    if (!exact_column_value(field, column.vartype, number_text_, out)) {
+        return false;
+    }
+    if (out.shape == ora_shape::null && column.b_not_null && !is_primary_key_column(column.name)) {
+        reset_not_null_flag(eye);
+    }
+    return true;
 }
 
 void ora_table::append_record(udb_record& record) {
@@ -521,23 +544,22 @@ void ora_table::get_fld_append_wstr(size_t eye, const udb_field& field, std::u16
     t_ftd& column = schema.column(eye);
     TK_TRACE("schema[eye]->size=%d", static_cast<int>(column.size));
     if (database_.values == udb_values::exact) {
-        if (ora_lob_insert::is_lob_column(column)) {
-            out += column.vartype == VT_BSTR ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()";
+        ora_column_value value;
+        if (exact_value(eye, field, value)) {
+            append_oracle_literal(value, out);
             return;
         }
-        if (field.vt() != VT_NULL && field.vt() != VT_EMPTY) {
-            const size_t start = out.size();
-            const bool b_national = column.vartype == VT_BSTR;
-            if (b_national) {
-                out += u'N';
-            }
-            append_oracle_str_exact(&field, column.vartype, out);
-            const std::u16string_view literal(out.data() + start, out.size() - start);
-            if (literal != u"N''" && literal != u"''") {
-                return;
-            }
-            out.resize(start);  // empty text: Oracle keeps it as NULL
+        // A value only a literal says.
+        const size_t start = out.size();
+        if (column.vartype == VT_BSTR) {
+            out += u'N';
         }
+        append_oracle_str_exact(&field, column.vartype, out);
+        const std::u16string_view literal(out.data() + start, out.size() - start);
+        if (literal != u"N''" && literal != u"''") {
+            return;
+        }
+        out.resize(start);  // empty text: Oracle keeps it as NULL
         if (column.b_not_null && !is_primary_key_column(column.name)) {
             reset_not_null_flag(eye);
         }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ora/ora_column_value.hpp"
 #include "ora/ora_query_results.hpp"
 #include "udb/ole_variant.hpp"
 #include "udb/udb_relationships.hpp"
@@ -32,6 +33,15 @@ class ora_table : public ora_query_results {
     const std::vector<size_t>& column_literals(udb_record& record,
                                                std::vector<std::u16string>& literals,
                                                std::vector<size_t>& order);
+    // The same without literals: which field fills each column, and the columns in the INSERT's
+    // order.
+    const std::vector<size_t>& columns_of(udb_record& record, std::vector<size_t>& order);
+    // The literal of one column (a custom conversion's, else the value's).
+    void append_literal(size_t eye, const udb_field& field, std::u16string& out);
+    // Exact values: the value the INSERT gives the column at `eye`, NOT NULL relaxed where a
+    // NULL needs it; false when only the literal says it (a custom conversion is not asked).
+    // `out` may point into the field, or into this table until the next call.
+    bool exact_value(size_t eye, const udb_field& field, ora_column_value& out);
     // Updates the row the table's primary or unique key finds; failures change nothing.
     void update(udb_record& record) override;
     // Appends to `out` the VALUES text of the record field for the column at `eye`.
@@ -74,4 +84,5 @@ class ora_table : public ora_query_results {
     std::u16string values_text_;
     std::vector<std::u16string> literals_;
     std::vector<size_t> order_;
+    std::u16string number_text_;  // a number rendered by exact_value
 };

@@ -190,6 +190,36 @@ std::string hex_of(std::string_view bytes) {
 
 constexpr double number_limit = 1e126;
 
+// A date and time as to_date, or with its milliseconds as TO_TIMESTAMP.
+void append_exact_date_literal(const t_systemtime& t, std::u16string& out) {
+    char buffer[64];
+    if (t.milliseconds != 0) {
+        std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.year, t.month,
+                      t.day, t.hour, t.minute, t.second, t.milliseconds);
+        out += u"TO_TIMESTAMP('";
+        append_ascii(buffer, out);
+        out += u"', 'YYYY-MM-DD HH24:MI:SS.FF3')";
+        return;
+    }
+    std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    out += u"to_date('";
+    append_ascii(buffer, out);
+    out += u"', 'YYYY-MM-DD HH24:MI:SS')";
+}
+
+// A date of the proleptic Gregorian calendar between the years 1 and 9999, with a time of day.
+bool is_calendar_date(const t_systemtime& t) {
+    static constexpr uint8_t month_days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > month_days[t.month - 1] || t.hour > 23 || t.minute > 59 || t.second > 59 ||
+        t.milliseconds > 999) {
+        return false;
+    }
+    const bool b_leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    return t.month != 2 || t.day <= 28 || b_leap;
+}
+
 // The digits-only integer reading of a default: the text only when it prints back the same.
 bool is_canonical_int32(std::string_view text) {
     int32_t value = 0;
@@ -471,21 +501,7 @@ void append_oracle_str_exact(const udb_field* field, VARTYPE column_vartype, std
         return;
     }
     if (vartype == VT_DATE && column_vartype != VT_BSTR) {
-        const t_systemtime& t = field->date();
-        char buffer[64];
-        if (t.milliseconds != 0) {
-            std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.year,
-                          t.month, t.day, t.hour, t.minute, t.second, t.milliseconds);
-            out += u"TO_TIMESTAMP('";
-            append_ascii(buffer, out);
-            out += u"', 'YYYY-MM-DD HH24:MI:SS.FF3')";
-            return;
-        }
-        std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month,
-                      t.day, t.hour, t.minute, t.second);
-        out += u"to_date('";
-        append_ascii(buffer, out);
-        out += u"', 'YYYY-MM-DD HH24:MI:SS')";
+        append_exact_date_literal(field->date(), out);
         return;
     }
     if (vartype == VT_R4 || vartype == VT_R8) {
@@ -505,6 +521,89 @@ void append_oracle_str_exact(const udb_field* field, VARTYPE column_vartype, std
     rendered.clear();
     append_ascii(narrow, rendered);
     append_oracle_str(rendered, vartype, out);
+}
+
+bool exact_column_value(const udb_field& field, VARTYPE column_vartype, std::u16string& scratch,
+                        ora_column_value& out) {
+    out.text = {};
+    const VARTYPE kind = field.vt();
+    if (kind == VT_NULL || kind == VT_EMPTY) {
+        out.shape = ora_shape::null;
+        return true;
+    }
+    const bool b_number_column = column_vartype != VT_BSTR && column_vartype != VT_DATE &&
+                                 !is_binary_vartype(column_vartype);
+    switch (kind) {
+        case VT_BSTR:
+            if (column_vartype == VT_BSTR) {
+                out.shape = field.wstring().empty() ? ora_shape::null : ora_shape::national;
+                out.text = field.wstring();
+                return true;
+            }
+            if (b_number_column && is_number_text(field.wstring())) {
+                out.shape = ora_shape::number;
+                out.text = field.wstring();
+                return true;
+            }
+            return false;
+        case VT_DATE:
+            if (column_vartype != VT_DATE || !is_calendar_date(field.date())) {
+                return false;
+            }
+            out.shape = field.date().milliseconds != 0 ? ora_shape::timestamp : ora_shape::datetime;
+            out.date = field.date();
+            return true;
+        case VT_R4:
+        case VT_R8: {
+            const double value = field.to_double();
+            if (!b_number_column || !(value > -number_limit && value < number_limit)) {
+                return false;
+            }
+            char buffer[32];
+            const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+            scratch.clear();
+            append_ascii(std::string_view(buffer, static_cast<size_t>(r.ptr - buffer)), scratch);
+            break;
+        }
+        default: {
+            if (!b_number_column || is_binary_vartype(kind)) {
+                return false;
+            }
+            scratch.clear();
+            append_ascii(field.to_string(), scratch);
+            if (!is_number_text(scratch)) {
+                return false;
+            }
+        }
+    }
+    out.shape = ora_shape::number;
+    out.text = scratch;
+    return true;
+}
+
+void append_oracle_literal(const ora_column_value& value, std::u16string& out) {
+    switch (value.shape) {
+        case ora_shape::null:
+            out += u"NULL";
+            return;
+        case ora_shape::national:
+            out += u"N'";
+            append_doubled(value.text, out);
+            out += u'\'';
+            return;
+        case ora_shape::datetime:
+        case ora_shape::timestamp:
+            append_exact_date_literal(value.date, out);
+            return;
+        case ora_shape::empty_clob:
+            out += u"EMPTY_CLOB()";
+            return;
+        case ora_shape::empty_blob:
+            out += u"EMPTY_BLOB()";
+            return;
+        default:
+            out += value.text;
+    }
 }
 
 std::u16string to_oracle_str(const udb_field* field) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "ora/ora_column_value.hpp"
 #include "udb/ole_types.hpp"
 
 class t_ftd;
@@ -52,6 +53,16 @@ void append_oracle_str(const udb_field* field, std::u16string& out);
 // there are any), texts are quoted as they are and binary values become hexadecimal. A value the
 // column cannot hold raises a level-0 tk_exception. A null field is an internal error.
 void append_oracle_str_exact(const udb_field* field, VARTYPE column_vartype, std::u16string& out);
+
+// Exact values: the value a field gives a column of the given vartype (not a large object), as
+// append_oracle_str_exact would write it, or false when only that literal says it (a kind or a
+// pair of kinds without a shape of its own, a value that fails its record, a date no calendar
+// has). NULL for a null field and for empty text into a text column. `scratch` holds the
+// characters of a number the field renders.
+bool exact_column_value(const udb_field& field, VARTYPE column_vartype, std::u16string& scratch,
+                        ora_column_value& out);
+// The SQL literal of such a value.
+void append_oracle_literal(const ora_column_value& value, std::u16string& out);
 
 // The literal of a column's DEFAULT clause, or empty text when the column gets no default.
 std::u16string make_ora_def_val(const t_ftd* ftd);
