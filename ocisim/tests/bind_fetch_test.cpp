@@ -338,6 +338,17 @@ TEST_F(Binds, FetchSemantics) {
     a.DateTimeGetTime(db().env, db().err, ts, &h, &mi, &s, &fs);
     EXPECT_EQ((std::vector<int>{y, mo, d, h, mi, s, static_cast<int>(fs)}),
               (std::vector<int>{2021, 7, 2, 13, 14, 15, 0}));
+    // A descriptor filled by the client: a day the month lacks is refused.
+    EXPECT_EQ(a.DateTimeConstruct(db().env, db().err, ts, 2023, 2, 29, 0, 0, 0, 0, nullptr, 0),
+              oci::ERROR);
+    EXPECT_EQ(db().text(), "ORA-01847: day of month must be between 1 and last day of month");
+    ASSERT_EQ(
+        a.DateTimeConstruct(db().env, db().err, ts, 2024, 2, 29, 23, 59, 58, 7000000, nullptr, 0),
+        oci::SUCCESS);
+    a.DateTimeGetDate(db().env, db().err, ts, &y, &mo, &d);
+    a.DateTimeGetTime(db().env, db().err, ts, &h, &mi, &s, &fs);
+    EXPECT_EQ((std::vector<int>{y, mo, d, h, mi, s, static_cast<int>(fs)}),
+              (std::vector<int>{2024, 2, 29, 23, 59, 58, 7000000}));
     a.DescriptorFree(ts, oci::DTYPE_TIMESTAMP);
 
     // No rows with iterations > 0: OCI_NO_DATA. NULL without an indicator: ORA-01405.

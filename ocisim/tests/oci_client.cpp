@@ -52,6 +52,7 @@ Api& Api::get() {
         sym(a.LobFreeTemporary, "OCILobFreeTemporary");
         sym(a.DateTimeGetDate, "OCIDateTimeGetDate");
         sym(a.DateTimeGetTime, "OCIDateTimeGetTime");
+        sym(a.DateTimeConstruct, "OCIDateTimeConstruct");
         sym(a.ErrorGet, "OCIErrorGet");
         sym(a.TransCommit, "OCITransCommit");
         sym(a.TransRollback, "OCITransRollback");

@@ -75,6 +75,8 @@ struct Api {
     sword (*LobFreeTemporary)(void*, void*, void*);
     sword (*DateTimeGetDate)(void*, void*, const void*, sb2*, ub1*, ub1*);
     sword (*DateTimeGetTime)(void*, void*, void*, ub1*, ub1*, ub1*, ub4*);
+    sword (*DateTimeConstruct)(void*, void*, void*, sb2, ub1, ub1, ub1, ub1, ub1, ub4, ub1*,
+                               size_t);
     sword (*ErrorGet)(void*, ub4, void*, sb4*, void*, ub4, ub4);
     sword (*TransCommit)(void*, void*, ub4);
     sword (*TransRollback)(void*, void*, ub4);
