@@ -75,8 +75,6 @@ char16_t bound_shape(char16_t shape) {
 
 // Room for a row id returned as text, in UTF-16 units (Oracle's are 18 characters).
 constexpr size_t rowid_room = 32;
-// The size of an OCIDate: seven bytes of fields, and the padding its 16-bit year brings.
-constexpr sb4 oci_date_size = 8;
 // The most array bytes one execute binds: larger batches go out in several executes.
 constexpr size_t array_budget = size_t{16} << 20;
 // The longest value of a column that is no large object: such a value (which the row load
@@ -127,8 +125,8 @@ char16_t ora_array_loader::object_shape(bool b_clob, const udb_record& record, s
     return ora_shape::blob;
 }
 
-char16_t ora_array_loader::bound_value(size_t column, const ora_column_value& given,
-                                       const udb_record& record, size_t field, cell& value) {
+char16_t ora_array_loader::bound_value(const ora_column_value& given, const udb_record& record,
+                                       size_t field, cell& value) {
     switch (given.shape) {
         case ora_shape::null:
             value.b_null = true;
@@ -144,13 +142,11 @@ char16_t ora_array_loader::bound_value(size_t column, const ora_column_value& gi
             return ora_shape::text;
         case ora_shape::datetime:
         case ora_shape::timestamp:
+            // Every date goes as a timestamp: a DATE column keeps it whole when it has no
+            // milliseconds, and takes one with milliseconds as it takes the TO_TIMESTAMP the
+            // row load writes. One kind of bind keeps a column's rows in one statement.
             value.date = given.date;
-            // A TIMESTAMP column takes every value as a timestamp, with or without milliseconds,
-            // so that its rows share one statement.
-            return table_.schema.column(column).reserved == 1 ||
-                           table_.schema.column(column).reserved == 3
-                       ? ora_shape::timestamp
-                       : given.shape;
+            return ora_shape::timestamp;
         default:
             value.text.assign(given.text);
             return given.shape;
@@ -231,7 +227,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
             char16_t shape = 0;
             if (b_exact && !udb_custom_conversion::is_acceptable2(field) &&
                 table_.exact_value(eye, field, given)) {
-                shape = bound_value(eye, given, record, field_of[eye], value);
+                shape = bound_value(given, record, field_of[eye], value);
             } else {
                 literals_[eye].clear();
                 table_.append_literal(eye, field, literals_[eye]);
@@ -289,8 +285,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
             if (column.vartype == VT_BSTR) {
                 sticky_[i] = ora_shape::national;
             } else if (b_exact && column.vartype == VT_DATE) {
-                sticky_[i] = column.reserved == 1 || column.reserved == 3 ? ora_shape::timestamp
-                                                                          : ora_shape::datetime;
+                sticky_[i] = ora_shape::timestamp;
             } else if (b_exact && !ole_variant::is_binary(column.vartype)) {
                 sticky_[i] = ora_shape::number;
             }
@@ -451,26 +446,6 @@ void ora_array_loader::bind_numbers(column_array& array, size_t column, size_t f
     }
 }
 
-void ora_array_loader::bind_dates(column_array& array, size_t column, size_t first, size_t count) {
-    array.data.assign(oci_date_size * count, 0);
-    for (size_t i = 0; i < count; ++i) {
-        const cell& value = rows_[first + i].cells[column];
-        if (value.b_null) {
-            continue;
-        }
-        // OCIDate: the year (sb2), then month, day, hour, minute and second (ub1 each).
-        unsigned char* element =
-            reinterpret_cast<unsigned char*>(array.data.data()) + i * oci_date_size;
-        const auto year = static_cast<sb2>(value.date.year);
-        std::memcpy(element, &year, sizeof year);
-        element[2] = static_cast<unsigned char>(value.date.month);
-        element[3] = static_cast<unsigned char>(value.date.day);
-        element[4] = static_cast<unsigned char>(value.date.hour);
-        element[5] = static_cast<unsigned char>(value.date.minute);
-        element[6] = static_cast<unsigned char>(value.date.second);
-    }
-}
-
 void ora_array_loader::bind_timestamps(column_array& array, size_t column, size_t first,
                                        size_t count) {
     ora_engine& engine = ora_engine::instance();
@@ -514,13 +489,6 @@ void ora_array_loader::bind_arrays(statement& prepared_statement, size_t first, 
                 engine.check_err(oci.bind_by_pos(
                     prepared_statement.stmt.handle(), &bind, engine.err(),
                     static_cast<ub4>(position + 1), array.data.data(), sizeof(ora_varnum), SQLT_VNU,
-                    array.indicators.data(), nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
-                continue;
-            case ora_shape::datetime:
-                bind_dates(array, bound.column, first, count);
-                engine.check_err(oci.bind_by_pos(
-                    prepared_statement.stmt.handle(), &bind, engine.err(),
-                    static_cast<ub4>(position + 1), array.data.data(), oci_date_size, SQLT_ODT,
                     array.indicators.data(), nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
                 continue;
             case ora_shape::timestamp:

@@ -1,11 +1,11 @@
 #pragma once
 // The array load of one table. Under exact values each field gives the value the row load would
 // write (the same rules, the same NOT NULL relaxation) as it stands: a text, a number in Oracle's
-// own form, a date or a timestamp, a large object with or without content, NULL. Otherwise, and
-// for what only a literal says, the row load's literal is taken apart into the value it carries
-// and the SQL around it (a quoted text, a number, a date with its format, a GUID's hexadecimal
-// digits). Rows whose columns have the same shapes go out together through one prepared INSERT
-// whose values are bind variables: column arrays of the kept rows with indicator and length
+// own form, a date and time as a timestamp, a large object with or without content, NULL.
+// Otherwise, and for what only a literal says, the row load's literal is taken apart into the value
+// it carries and the SQL around it (a quoted text, a number, a date with its format, a GUID's
+// hexadecimal digits). Rows whose columns have the same shapes go out together through one prepared
+// INSERT whose values are bind variables: column arrays of the kept rows with indicator and length
 // arrays, one execute per batch. A row with a literal of any other shape is sent by the row load
 // itself.
 
@@ -67,8 +67,8 @@ class ora_array_loader : public ora_loader {
     char16_t shape_of(const std::u16string& literal, const udb_record& record, size_t field,
                       cell& value);
     // The shape a column's value is bound with; the value goes into `value`.
-    char16_t bound_value(size_t column, const ora_column_value& given, const udb_record& record,
-                         size_t field, cell& value);
+    char16_t bound_value(const ora_column_value& given, const udb_record& record, size_t field,
+                         cell& value);
     // A large object's shape: with the content of the record's field, or empty.
     static char16_t object_shape(bool b_clob, const udb_record& record, size_t field, cell& value);
     statement& prepared(const std::u16string& shape);
@@ -79,9 +79,8 @@ class ora_array_loader : public ora_loader {
     // Fills the column arrays of the statement from kept rows [first, first + count) and binds
     // them.
     void bind_arrays(statement& prepared_statement, size_t first, size_t count);
-    // The values of a column in Oracle's number form, as OCIDate, or in timestamp descriptors.
+    // The values of a column in Oracle's number form, or in timestamp descriptors.
     void bind_numbers(column_array& array, size_t column, size_t first, size_t count);
-    void bind_dates(column_array& array, size_t column, size_t first, size_t count);
     void bind_timestamps(column_array& array, size_t column, size_t first, size_t count);
     // Large objects kept empty: the rows that bound NULL for them get EMPTY_CLOB()/EMPTY_BLOB(),
     // which the row load writes, through the row ids the INSERT returned.

@@ -124,7 +124,6 @@ inline constexpr ub2 SQLT_BLOB = 113;
 inline constexpr ub2 SQLT_BFILEE = 114;
 inline constexpr ub2 SQLT_DATE = 184;
 inline constexpr ub2 SQLT_TIMESTAMP = 187;
-inline constexpr ub2 SQLT_ODT = 156;
 inline constexpr ub2 SQLT_TIMESTAMP_TZ = 188;
 inline constexpr ub2 SQLT_INTERVAL_YM = 189;
 inline constexpr ub2 SQLT_INTERVAL_DS = 190;
