@@ -296,12 +296,14 @@ int run_command(const run_options& options, run_terminal& terminal) {
         terminal.out << format_settings(converter) << format_summary(reports, errors);
         terminal.out.flush();
     }
+    std::string kept_journal = converter.journal->path();
     if (!converter.journal->state().unfinished()) {
         if (!options.journal && !options.resume && !options.errors_file) {
             // A finished run's journal in the state folder serves nothing: it goes, so that
             // runs do not pile journals up there.
             std::error_code error;
             std::filesystem::remove(converter.journal->path(), error);
+            kept_journal.clear();
         }
     } else {
         ui.print_line("brixel-cli: what each table has committed is in the journal " +
@@ -322,7 +324,8 @@ int run_command(const run_options& options, run_terminal& terminal) {
     }
     if (options.summary_json) {
         try {
-            write_text_file(*options.summary_json, format_summary_json(reports, errors, code),
+            write_text_file(*options.summary_json,
+                            format_summary_json(reports, errors, code, kept_journal),
                             "--summary-json");
         } catch (const run_usage_error& e) {
             ui.error("", e.message);

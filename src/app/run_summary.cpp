@@ -157,7 +157,8 @@ std::string format_settings(const brixel_converter& c) {
 }
 
 std::string format_summary_json(const std::vector<t_table_report>& reports,
-                                const std::vector<std::string>& errors, int exit_code) {
+                                const std::vector<std::string>& errors, int exit_code,
+                                const std::string& journal) {
     nlohmann::ordered_json tables = nlohmann::ordered_json::array();
     for (const t_table_report& r : reports) {
         tables.push_back({{"table", tk_w2a(r.table)},
@@ -174,8 +175,11 @@ std::string format_summary_json(const std::vector<t_table_report>& reports,
             tables.back()["sent_through"] = r.sent_through;
         }
     }
-    const nlohmann::ordered_json summary = {
+    nlohmann::ordered_json summary = {
         {"tables", std::move(tables)}, {"errors", errors}, {"exit_code", exit_code}};
+    if (!journal.empty()) {
+        summary["journal"] = journal;
+    }
     // A byte that is no UTF-8 (a message quoting a damaged file) must not cost the whole report.
     return summary.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }

@@ -36,9 +36,11 @@ std::string format_settings(const brixel_converter& converter);
 
 // The per-table reports and every error as one JSON object, for scripts:
 // {"tables":[{"table":..,"destination":..,"outcome":..,"records":..,"records_announced":..,
-// "read":..,"inserted":..,"deleted":..,"rejected":..}],"errors":[..],"exit_code":N}.
+// "read":..,"inserted":..,"deleted":..,"rejected":..}],"errors":[..],"exit_code":N}, and
+// "journal":"<path>" when the run's journal is kept (an unfinished run, or one asked for).
 std::string format_summary_json(const std::vector<t_table_report>& reports,
-                                const std::vector<std::string>& errors, int exit_code);
+                                const std::vector<std::string>& errors, int exit_code,
+                                const std::string& journal = {});
 
 // Writes `text` to `path` (for --summary-json). Raises run_usage_error when it cannot.
 void write_text_file(const std::string& path, const std::string& text, const char* option);
