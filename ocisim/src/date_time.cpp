@@ -1,6 +1,7 @@
 #include "date_time.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 
@@ -76,23 +77,73 @@ int days_in_month(int year, int month) {
     return month == 2 && is_leap(year) ? 29 : kDays[month - 1];
 }
 
+namespace {
+
+// `value` in exactly `width` decimal digits, zeros in front.
+char* put_digits(char* out, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+}  // namespace
+
 std::string DateTime::to_storage(bool fraction) const {
     char buf[48];
-    if (fraction) {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09d", year, month, day, hour,
-                      minute, second, nanos);
-    } else {
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
-                      minute, second);
+    const bool plain = year >= 0 && year <= 9999 && month >= 0 && month <= 99 && day >= 0 &&
+                       day <= 99 && hour >= 0 && hour <= 99 && minute >= 0 && minute <= 99 &&
+                       second >= 0 && second <= 99 && nanos >= 0 && nanos <= 999999999;
+    if (!plain) {
+        if (fraction) {
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09d", year, month, day,
+                          hour, minute, second, nanos);
+        } else {
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
+                          minute, second);
+        }
+        return buf;
     }
-    return buf;
+    // Written digit by digit: a table's dates are written for every row.
+    char* p = put_digits(buf, year, 4);
+    *p++ = '-';
+    p = put_digits(p, month, 2);
+    *p++ = '-';
+    p = put_digits(p, day, 2);
+    *p++ = ' ';
+    p = put_digits(p, hour, 2);
+    *p++ = ':';
+    p = put_digits(p, minute, 2);
+    *p++ = ':';
+    p = put_digits(p, second, 2);
+    if (fraction) {
+        *p++ = '.';
+        p = put_digits(p, nanos, 9);
+    }
+    return std::string(buf, static_cast<size_t>(p - buf));
 }
 
 bool DateTime::from_storage(std::string_view text, DateTime* out) {
     DateTime d;
-    std::string s(text);
-    int n = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d.%d", &d.year, &d.month, &d.day, &d.hour,
-                        &d.minute, &d.second, &d.nanos);
+    int* const fields[] = {&d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second, &d.nanos};
+    static constexpr char separators[] = {'-', '-', ' ', ':', ':', '.'};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    int n = 0;
+    for (; n < 7; ++n) {
+        if (n > 0) {
+            if (p == end || *p != separators[n - 1]) {
+                break;
+            }
+            ++p;
+        }
+        const auto r = std::from_chars(p, end, *fields[n]);
+        if (r.ec != std::errc()) {
+            break;
+        }
+        p = r.ptr;
+    }
     if (n < 3) {
         return false;
     }
