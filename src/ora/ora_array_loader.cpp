@@ -199,6 +199,11 @@ char16_t ora_array_loader::shape_of(const std::u16string& literal, const udb_rec
         return {};
     }
     if (is_number_text(text)) {
+        // A bare number: bound in Oracle's form when it fits one, which no session setting
+        // reads differently.
+        if (to_ora_varnum(text, value.number)) {
+            return ora_shape::number;
+        }
         value.text = literal;
         return {ora_shape::text};
     }
@@ -286,7 +291,7 @@ void ora_array_loader::add(udb_record& record, uint32_t number) {
                 sticky_[i] = ora_shape::national;
             } else if (b_exact && column.vartype == VT_DATE) {
                 sticky_[i] = ora_shape::timestamp;
-            } else if (b_exact && !ole_variant::is_binary(column.vartype)) {
+            } else if (column.vartype != VT_DATE && !ole_variant::is_binary(column.vartype)) {
                 sticky_[i] = ora_shape::number;
             }
         }
