@@ -155,6 +155,7 @@ void brixel_converter::operator()() {
         t_run_tables run{source, validator, {}, {}};
         b_run_stopped_ = false;
         reconnects_ = 0;
+        reconnected_ = 0;
         if (journal) {
             journal->begin(src, mode, selected_tables);
         }
@@ -326,6 +327,7 @@ bool brixel_converter::reconnect_after_loss(uint32_t& attempts) {
             ora_base->b_uppercase = uppercase;
             ora_base->values = values;
             ora_base->get_tables();
+            ++reconnected_;
             return true;
         } catch (const tk_exception& e) {
             TK_LOG(3, "Connecting again failed: %s\n", e.message.c_str());

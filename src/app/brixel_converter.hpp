@@ -93,6 +93,8 @@ class brixel_converter : public udb_converter,
 
     // The reports of the last run, one per selected table in order; read after the run.
     std::vector<t_table_report> reports() const;
+    // How often the last run lost its connection and connected again.
+    uint32_t reconnected() const noexcept { return reconnected_; }
 
     // Called once at the start of a run with the period in milliseconds at which the front end
     // should poll the progress fields.
@@ -164,7 +166,8 @@ class brixel_converter : public udb_converter,
     void check_mapped_names();
 
     std::atomic<bool> b_run_stopped_{false};
-    uint32_t reconnects_ = 0;  // connections made again in this run
+    uint32_t reconnects_ = 0;   // attempts to connect again in this run
+    uint32_t reconnected_ = 0;  // of which succeeded
     mutable std::mutex reports_mutex_;
     std::vector<t_table_report> reports_;
 };

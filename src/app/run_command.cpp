@@ -290,6 +290,12 @@ int run_command(const run_options& options, run_terminal& terminal) {
                               ", the last one the interrupted run committed");
             }
         }
+        if (converter.reconnected() != 0) {
+            ui.print_line("brixel-cli: the connection was lost " +
+                          std::to_string(converter.reconnected()) +
+                          (converter.reconnected() == 1 ? " time" : " times") +
+                          "; the run connected again and went on after its last commit");
+        }
         if (startup->stop_requested()) {
             ui.print_line("brixel-cli: the run was interrupted");
         }
