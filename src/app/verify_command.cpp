@@ -14,6 +14,7 @@
 #include "dbf/dbf_record.hpp"
 #include "ora/ora_database.hpp"
 #include "ora/ora_query_results.hpp"
+#include "ora/ora_schema_initializer.hpp"
 #include "ora/ora_type.hpp"
 #include "ora/ora_validator.hpp"
 #include "tk/tk_exception.hpp"
@@ -191,20 +192,6 @@ bool is_number_vartype(VARTYPE vt) {
            vt != VT_BLOB_OBJECT && vt != VT_EMPTY && vt != VT_NULL;
 }
 
-// A name as Oracle names go: upper case, anything but letters, digits, _, $ and # as _.
-std::u16string oracle_like(const std::u16string& name) {
-    std::u16string out = name;
-    for (char16_t& c : out) {
-        if (c >= u'a' && c <= u'z') {
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        } else if (!((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
-                     c == u'$' || c == u'#' || c > 0x7F)) {
-            c = u'_';
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 bool verify_same_value(const ole_variant& source, const ole_variant& destination, bool b_number,
@@ -303,6 +290,13 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
             std::vector<long> column_of(field_count, -1);
             std::vector<bool> b_number(field_count, false);
             std::vector<bool> b_used(destination->schema.size(), false);
+            // The column names the converter gives the fields of this table.
+            ora_fn_validator column_names(source->schema);
+            std::vector<std::u16string> made(field_count);
+            for (size_t f = 0; f < field_count; ++f) {
+                made[f] = ora_schema_initializer::make_column_name(
+                    column_names, source->schema.column(f).name, converter.uppercase);
+            }
             for (size_t f = 0; f < field_count; ++f) {
                 const t_ftd& field = source->schema.column(f);
                 // The first unused column whose name matches by `same`.
@@ -322,11 +316,7 @@ std::vector<verify_table_report> verify_tables(brixel_converter& converter) {
                     return tk_wstring::iequals(name, field.name);
                 });
                 if (column_of[f] < 0) {
-                    // The converter's name rules turn characters Oracle names cannot hold into
-                    // underscores.
-                    match([&](const std::u16string& name) {
-                        return oracle_like(field.name) == oracle_like(name);
-                    });
+                    match([&](const std::u16string& name) { return name == made[f]; });
                 }
                 if (column_of[f] < 0) {
                     report.missing_columns.push_back(field.name);
