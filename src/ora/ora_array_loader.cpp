@@ -161,22 +161,22 @@ char16_t ora_array_loader::shape_of(const std::u16string& literal, const udb_rec
     const std::u16string_view text(literal);
     if (text == u"NULL") {
         value.b_null = true;
-        return {ora_shape::null};
+        return ora_shape::null;
     }
     if (text == u"EMPTY_CLOB()" || text == u"EMPTY_BLOB()") {
-        return {object_shape(text == u"EMPTY_CLOB()", record, field, value)};
+        return object_shape(text == u"EMPTY_CLOB()", record, field, value);
     }
     const bool b_national = starts_with(text, u"N'");
     if (b_national || starts_with(text, u"'")) {
         const size_t end = read_quoted(text, b_national ? 1 : 0, value.text);
         if (end != text.size()) {
-            return {};
+            return 0;
         }
         if (value.text.empty()) {
             value.b_null = true;  // Oracle reads '' as NULL
-            return {ora_shape::null};
+            return ora_shape::null;
         }
-        return {b_national ? ora_shape::national : ora_shape::text};
+        return b_national ? ora_shape::national : ora_shape::text;
     }
     for (const date_form& form : date_forms) {
         if (!starts_with(text, form.call)) {
@@ -186,17 +186,17 @@ char16_t ora_array_loader::shape_of(const std::u16string& literal, const udb_rec
         if (end != std::u16string_view::npos && text.substr(end) == form.tail) {
             if (value.text.empty()) {
                 value.b_null = true;
-                return {ora_shape::null};
+                return ora_shape::null;
             }
-            return {form.shape};
+            return form.shape;
         }
     }
     if (starts_with(text, u"HEXTORAW(")) {
         const size_t end = read_quoted(text, 9, value.text);
         if (end + 1 == text.size() && text.back() == u')' && !value.text.empty()) {
-            return {ora_shape::hex};
+            return ora_shape::hex;
         }
-        return {};
+        return 0;
     }
     if (is_number_text(text)) {
         // A bare number: bound in Oracle's form when it fits one, which no session setting
@@ -205,9 +205,9 @@ char16_t ora_array_loader::shape_of(const std::u16string& literal, const udb_rec
             return ora_shape::number;
         }
         value.text = literal;
-        return {ora_shape::text};
+        return ora_shape::text;
     }
-    return {};
+    return 0;
 }
 
 void ora_array_loader::add(udb_record& record, uint32_t number) {

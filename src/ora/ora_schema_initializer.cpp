@@ -53,11 +53,10 @@ std::u16string ora_schema_initializer::make_column_name(ora_validator& validator
 
 ora_schema_initializer::ora_schema_initializer(std::u16string table_name, bool b_uppercase,
                                                const udb_schema& source_schema,
-                                               const udb_indexes& source_indexes)
+                                               const udb_indexes& /*source_indexes*/)
     : table_name_(std::move(table_name)),
       b_uppercase_(b_uppercase),
       validator_(source_schema),
-      source_indexes_(source_indexes),
       source_schema_(source_schema) {
     TK_TRACE("ora_schema_initializer::ctor");
     for (const t_ftd* source : source_schema_) {

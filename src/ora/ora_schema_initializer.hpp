@@ -44,6 +44,5 @@ class ora_schema_initializer {
     std::u16string auto_increment_;
     ora_fn_validator validator_;
     t_names_map names_map_;
-    const udb_indexes& source_indexes_;
     const udb_schema& source_schema_;
 };
