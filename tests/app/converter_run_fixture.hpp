@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,6 +123,80 @@ class converter_run_test : public testing::Test {
         return db.is_table_exist(table);
     }
     void sql(const std::u16string& statement) { converter().engine.execute(statement); }
+
+    // A value as its type and text: bytes in hexadecimal, long texts by length and hash so that
+    // a difference stays readable.
+    static std::string value_text(const ole_variant& v) {
+        std::string out = std::to_string(v.vt()) + ":";
+        if (v.vt() == VT_BLOB || v.vt() == (VT_ARRAY | VT_UI1)) {
+            for (const unsigned char b : v.bytes()) {
+                char two[3];
+                std::snprintf(two, sizeof two, "%02X", b);
+                out += two;
+            }
+            return out;
+        }
+        const std::string text = tk_w2a(v.to_wstring());
+        return out + (text.size() <= 40 ? text
+                                        : std::to_string(text.size()) + "#" +
+                                              std::to_string(std::hash<std::string>()(text)));
+    }
+
+    // What a run left: per table its report line and its destination's rows, and the errors.
+    struct run_outcome {
+        std::vector<std::string> summary;  // outcome, destination and counts
+        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> errors;  // in the order told
+        std::vector<std::u16string> destinations;
+    };
+    // Converts `tables` of the folder into a new user, merging into the tables `existing`
+    // creates there first; `settings` chooses the rest of the run's settings.
+    run_outcome convert_into_new_user(const std::vector<std::u16string>& tables,
+                                      const std::vector<std::u16string>& existing,
+                                      const std::function<void(brixel_converter&)>& settings) {
+        converter_.reset();
+        user_ += "X";
+        admin("create-user DB " + user_ + " pw");
+        ui_.log.clear();
+        ui_.errors.clear();
+        ui_.all_errors.clear();
+        for (const std::u16string& statement : existing) {
+            sql(statement);
+        }
+        brixel_converter& c = converter();
+        c.mode = brixel_converter::mode_merge;
+        settings(c);
+        run(tables);
+        run_outcome out;
+        out.errors = ui_.all_errors;
+        for (const t_table_report& r : c.reports()) {
+            out.summary.push_back(
+                tk_w2a(r.table) + " " + std::to_string(static_cast<int>(r.result)) + " " +
+                tk_w2a(r.destination) + " read " + std::to_string(r.records_read) + " inserted " +
+                std::to_string(r.inserted) + " rejected " + std::to_string(r.rejected));
+            out.destinations.push_back(r.destination);
+            std::vector<std::string> lines;
+            if (!r.destination.empty() && exists(r.destination)) {
+                for (const auto& row : rows(r.destination)) {
+                    std::string line;
+                    for (const ole_variant& v : row) {
+                        line += value_text(v) + "|";
+                    }
+                    lines.push_back(line);
+                }
+            }
+            // What the run counts as loaded is what the destination holds.
+            EXPECT_EQ(lines.size(), r.inserted) << out.summary.back();
+            out.rows.push_back(std::move(lines));
+        }
+        return out;
+    }
+    // How many continue-or-abort questions the run asked.
+    size_t questions() const {
+        return static_cast<size_t>(std::count_if(ui_.log.begin(), ui_.log.end(), [](const auto& s) {
+            return s.kind == "ask_continue";
+        }));
+    }
 
     static std::u16string wide(const std::string& ascii) {
         return std::u16string(ascii.begin(), ascii.end());

@@ -13,13 +13,6 @@
 
 namespace {
 
-struct run_outcome {
-    std::vector<std::string> summary;  // per table: outcome, destination and counts
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> errors;  // sorted: their order follows the workers' timing
-    std::vector<std::u16string> destinations;
-};
-
 // "a_b" and "a-b" ask for the same destination name.
 const std::vector<std::u16string> tables = {u"keys", u"memos", u"stamps", u"a_b", u"a-b", u"big"};
 
@@ -76,52 +69,20 @@ class jobs_test : public converter_run_test {
     // Converts the folder into a new user; `answers` scripts the continue-or-abort questions.
     run_outcome convert(uint32_t jobs, const ora_load_settings& load,
                         std::deque<tk_user_interface::continue_answer> answers = {}) {
-        converter_.reset();
-        user_ += "X";
-        admin("create-user DB " + user_ + " pw");
-        ui_.log.clear();
-        ui_.errors.clear();
-        ui_.all_errors.clear();
         ui_.continue_script = std::move(answers);
-        sql(u"CREATE TABLE KEYS (ID NUMBER(5,0) PRIMARY KEY, NAME NVARCHAR2(10) NOT NULL, "
-            u"QTY NUMBER(7,1))");
-        // Tables that exist before the run, whichever session meets them.
-        sql(u"CREATE TABLE BIG (N NUMBER(8,0), T NVARCHAR2(20))");
-        brixel_converter& c = converter();
-        c.jobs = jobs;
-        c.load = load;
-        c.mode = brixel_converter::mode_merge;
-        run(tables);
-        run_outcome out;
-        out.errors = ui_.all_errors;
+        run_outcome out = convert_into_new_user(
+            tables,
+            {u"CREATE TABLE KEYS (ID NUMBER(5,0) PRIMARY KEY, NAME NVARCHAR2(10) NOT NULL, "
+             u"QTY NUMBER(7,1))",
+             // A table that exists before the run, whichever session meets it.
+             u"CREATE TABLE BIG (N NUMBER(8,0), T NVARCHAR2(20))"},
+            [&](brixel_converter& c) {
+                c.jobs = jobs;
+                c.load = load;
+            });
+        // Sorted: their order follows the workers' timing.
         std::sort(out.errors.begin(), out.errors.end());
-        for (const t_table_report& r : c.reports()) {
-            out.summary.push_back(
-                tk_w2a(r.table) + " " + std::to_string(static_cast<int>(r.result)) + " " +
-                tk_w2a(r.destination) + " read " + std::to_string(r.records_read) + " inserted " +
-                std::to_string(r.inserted) + " rejected " + std::to_string(r.rejected));
-            out.destinations.push_back(r.destination);
-            std::vector<std::string> lines;
-            if (!r.destination.empty() && exists(r.destination)) {
-                for (const auto& row : rows(r.destination)) {
-                    std::string line;
-                    for (const ole_variant& v : row) {
-                        line += std::to_string(v.vt()) + ":" + tk_w2a(v.to_wstring()) + "|";
-                    }
-                    lines.push_back(line);
-                }
-            }
-            // What the run counts as loaded is what the destination holds.
-            EXPECT_EQ(lines.size(), r.inserted) << out.summary.back();
-            out.rows.push_back(std::move(lines));
-        }
         return out;
-    }
-
-    size_t questions() const {
-        return static_cast<size_t>(std::count_if(ui_.log.begin(), ui_.log.end(), [](const auto& s) {
-            return s.kind == "ask_continue";
-        }));
     }
 };
 

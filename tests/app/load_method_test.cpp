@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,29 +13,6 @@
 #include "app/run_summary.hpp"
 
 namespace {
-
-struct run_outcome {
-    std::vector<std::vector<std::string>> rows;  // per table, each row's values as text
-    std::vector<std::string> errors;
-    std::vector<std::string> counts;  // per table
-};
-
-std::string as_text(const ole_variant& v) {
-    std::string out = std::to_string(v.vt()) + ":";
-    if (v.vt() == VT_BLOB || v.vt() == (VT_ARRAY | VT_UI1)) {
-        for (const unsigned char b : v.bytes()) {
-            char two[3];
-            std::snprintf(two, sizeof two, "%02X", b);
-            out += two;
-        }
-        return out;
-    }
-    const std::string text = tk_w2a(v.to_wstring());
-    // Long texts by their length and hash, so a difference stays readable.
-    return out + (text.size() <= 40 ? text
-                                    : std::to_string(text.size()) + "#" +
-                                          std::to_string(std::hash<std::string>()(text)));
-}
 
 const std::vector<std::u16string> tables = {u"keys", u"stamps", u"ledger", u"notes"};
 
@@ -104,41 +80,15 @@ class load_method : public converter_run_test {
 
     // Converts the folder into a new user with these settings.
     run_outcome convert(udb_values values, const ora_load_settings& load) {
-        converter_.reset();
-        user_ += "X";
-        admin("create-user DB " + user_ + " pw");
-        ui_.log.clear();
-        ui_.errors.clear();
-        ui_.all_errors.clear();
-        sql(u"CREATE TABLE KEYS (ID NUMBER(5,0) PRIMARY KEY, NAME NVARCHAR2(10) NOT NULL, "
-            u"QTY NUMBER(7,1))");
-        sql(u"CREATE TABLE NOTES (ID NUMBER(5,0) PRIMARY KEY, NOTE CLOB)");
-        brixel_converter& c = converter();
-        c.values = values;
-        c.load = load;
-        c.mode = brixel_converter::mode_merge;
-        run(tables);
-        run_outcome out;
-        out.errors = ui_.all_errors;
-        for (const t_table_report& r : c.reports()) {
-            if (r.result == t_table_report::outcome::not_reached) {
-                continue;
-            }
-            out.counts.push_back(
-                tk_w2a(r.table) + " " + std::to_string(static_cast<int>(r.result)) + " read " +
-                std::to_string(r.records_read) + " inserted " + std::to_string(r.inserted) +
-                " rejected " + std::to_string(r.rejected));
-            std::vector<std::string> table_rows;
-            for (const auto& row : rows(r.destination)) {
-                std::string line;
-                for (const ole_variant& v : row) {
-                    line += as_text(v) + "|";
-                }
-                table_rows.push_back(line);
-            }
-            out.rows.push_back(table_rows);
-        }
-        return out;
+        return convert_into_new_user(
+            tables,
+            {u"CREATE TABLE KEYS (ID NUMBER(5,0) PRIMARY KEY, NAME NVARCHAR2(10) NOT NULL, "
+             u"QTY NUMBER(7,1))",
+             u"CREATE TABLE NOTES (ID NUMBER(5,0) PRIMARY KEY, NOTE CLOB)"},
+            [&](brixel_converter& c) {
+                c.values = values;
+                c.load = load;
+            });
     }
 };
 
@@ -146,8 +96,8 @@ TEST_F(load_method, arrays_of_any_size_store_and_refuse_what_the_row_load_does) 
     for (const udb_values values : {udb_values::classic, udb_values::exact}) {
         const run_outcome row = convert(values, {ora_load_method::row, 1000, 10000});
         // The folder does exercise refusals and NULLs.
-        EXPECT_EQ(row.counts[0].find("rejected 0"), std::string::npos) << row.counts[0];
-        EXPECT_NE(row.counts[3].find("rejected 1"), std::string::npos) << row.counts[3];
+        EXPECT_EQ(row.summary[0].find("rejected 0"), std::string::npos) << row.summary[0];
+        EXPECT_NE(row.summary[3].find("rejected 1"), std::string::npos) << row.summary[3];
         ASSERT_EQ(row.rows.size(), tables.size());
         for (const uint32_t batch : {1u, 7u, 1000u}) {
             for (const uint32_t commit : {0u, 5u}) {
@@ -165,7 +115,7 @@ TEST_F(load_method, arrays_of_any_size_store_and_refuse_what_the_row_load_does) 
                 }
                 EXPECT_EQ(array.rows, row.rows);
                 EXPECT_EQ(array.errors, row.errors);
-                EXPECT_EQ(array.counts, row.counts);
+                EXPECT_EQ(array.summary, row.summary);
             }
         }
     }
