@@ -154,7 +154,10 @@ TEST_F(ora_append_record_test, memo_texts_and_binaries_of_every_length_through_l
               "EMPTY_CLOB(), EMPTY_BLOB()) RETURNING ROWID INTO :1");
     EXPECT_EQ(sent[1].rfind("SELECT \"MEMO\", \"PIC\" FROM \"LDOCS2\" WHERE ROWID='", 0), 0u);
     append(*table, {ole_variant(2), ole_variant(short_text), ole_variant()});
+    const ora_statement_log empty_log;
     append(*table, {ole_variant(3), ole_variant(u""), ole_variant(size_t{0}, big.data())});
+    // Empty large objects keep their empty locators without locking the row.
+    EXPECT_TRUE(empty_log.starting_with("SELECT").empty());
     // The last record's LOB writes are committed.
     {
         // Another writer would wait for an open transaction of this session and give up.
