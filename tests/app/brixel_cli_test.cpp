@@ -174,86 +174,6 @@ TEST_F(brixel_cli_test, cannot_connect_and_no_profile) {
         << stderr_text;
 }
 
-}  // namespace
-
-namespace {
-
-// The "Type Mappings" section of a profile: table goods becomes PRODUCTS, CODE becomes a number
-// named PRODUCT_CODE, NAME becomes TITLE, NOTE is dropped.
-const char* const goods_mapping =
-    "[Type Mappings]\r\n"
-    "database:\r\n"
-    "tables:\r\n"
-    "  - name: goods\r\n"
-    "    new_name: PRODUCTS\r\n"
-    "    fields:\r\n"
-    "      - name:CODE\r\n"
-    "        new_name: PRODUCT_CODE\r\n"
-    "        status: changed\r\n"
-    "        type: NUMBER(10,0)\r\n"
-    "        default_value: \r\n"
-    "        character_set: \r\n"
-    "        length: 0\r\n"
-    "        scale: 0\r\n"
-    "        precision: 10\r\n"
-    "      - name:NAME\r\n"
-    "        new_name: TITLE\r\n"
-    "        status: changed\r\n"
-    "        type: NVARCHAR2(40)\r\n"
-    "        default_value: \r\n"
-    "        character_set: \r\n"
-    "        length: 40\r\n"
-    "        scale: 0\r\n"
-    "        precision: 0\r\n"
-    "      - name:NOTE\r\n"
-    "        new_name: NOTE\r\n"
-    "        status: deleted\r\n"
-    "        type: NVARCHAR2(30)\r\n"
-    "        default_value: \r\n"
-    "        character_set: \r\n"
-    "        length: 30\r\n"
-    "        scale: 0\r\n"
-    "        precision: 0\r\n";
-
-}  // namespace
-
-TEST_F(brixel_cli_test, a_type_mapping_in_a_profile_shapes_the_replayed_table) {
-    dbf_writer(dbf_ver::dbase3)
-        .field("CODE", 'C', 10)
-        .field("NAME", 'C', 20)
-        .field("NOTE", 'C', 30)
-        .add_record({dbf_cell::text("100"), dbf_cell::text("Lamp"), dbf_cell::text("x")})
-        .add_record({dbf_cell::text("A12"), dbf_cell::text("Bad"), dbf_cell::text("y")})
-        .add_record({dbf_cell::text("300"), dbf_cell::text("Desk"), dbf_cell::text("z")})
-        .write(source, "goods.dbf");
-    const fs::path profile = folder.path() / "mapped.brixel";
-    // A profile saved by a run that converts nothing, with the mapping added as a user would.
-    ASSERT_EQ(cli("run " + connection() + " --password-env PW --tables goods --definitions-only" +
-                  " --save-profile '" + profile.string() + "'"),
-              0)
-        << stderr_text;
-    std::string text = tk_test_folder::read(profile.string());
-    const size_t mapping = text.find("[Type Mappings]");
-    ASSERT_NE(mapping, std::string::npos);
-    text = text.substr(0, mapping) + goods_mapping;
-    tk_test_folder::write(profile.string(), text);
-
-    ASSERT_EQ(cli("'" + profile.string() + "' --no-definitions-only --on-error continue"), 1)
-        << stdout_text << stderr_text;
-    EXPECT_EQ(row("goods"), (row_words{"goods", "PRODUCTS", "3", "3", "2", "0", "1", "converted"}))
-        << stdout_text;
-    EXPECT_NE(stdout_text.find("goods, record #2: Field PRODUCT_CODE: the text 'A12' is not a "
-                               "number"),
-              std::string::npos)
-        << stdout_text;
-    // The table as the server has it: the mapped names and types, two rows.
-    const std::string dump = "sqlite3 '" + folder.file("sim") + "/db.db' " +
-                             "'SELECT PRODUCT_CODE, TITLE FROM PRODUCTS ORDER BY 1' > '" +
-                             folder.file("rows") + "'";
-    ASSERT_EQ(std::system(dump.c_str()), 0);
-    EXPECT_EQ(tk_test_folder::read(folder.file("rows")), "100|Lamp\n300|Desk\n");
-}
-
 // brixel-cli has no hidden state: each run starts from the defaults, the settings store is read
 // or written only when asked, and a table that exists needs a policy.
 TEST_F(brixel_cli_test, runs_are_stateless_and_an_existing_table_needs_a_policy) {
@@ -350,3 +270,5 @@ TEST_F(brixel_cli_test, good_and_damaged_tables_in_one_run) {
     EXPECT_EQ(cli("--version"), 0);
     EXPECT_EQ(stdout_text.rfind("brixel-cli ", 0), 0u);
 }
+
+}  // namespace
