@@ -79,19 +79,6 @@ void set_everything(brixel_converter& c) {
     c.store_oracle_settings(u"db.example", u"scott", u"p\u00e4ss = w\\rd", u"1522");
 }
 
-// Every setting of the converter on one line, to compare two converters at once.
-std::string settings_of(const brixel_converter& c) {
-    const std::u16string texts = u"src=" + c.src + u" dest=" + c.dest + u" host=" + c.host +
-                                 u" user=" + c.user + u" password=" + c.password + u" port=" +
-                                 c.port;
-    return tk_w2a(texts) + " flags=" + std::to_string(c.bool_dbf) + std::to_string(c.skip_del) +
-           std::to_string(c.skip_idx) + std::to_string(c.tab_def) + std::to_string(c.uppercase) +
-           " mode=" + std::to_string(c.mode) + " code_page=" + std::to_string(c.code_page) +
-           " values=" + std::string(udb_values_name(c.values)) +
-           " load=" + (c.load.method == ora_load_method::array ? "array/" : "row/") +
-           std::to_string(c.load.batch_rows) + "/" + std::to_string(c.load.commit_rows);
-}
-
 }  // namespace
 
 TEST_F(settings_test, settings_store_gives_the_defaults_then_keeps_what_the_last_converter_had) {
@@ -156,9 +143,7 @@ TEST_F(settings_test, saved_profile_has_its_layout_loads_back_equal_and_saves_by
     // "uppercase" is no profile setting: the fresh converter keeps its own.
     converter->uppercase = false;
     EXPECT_EQ(settings_of(*converter), before);
-    EXPECT_TRUE(converter->load.method == ora_load_method::array &&
-                converter->load.batch_rows == 7 && converter->load.commit_rows == 0 &&
-                converter->jobs == 3);
+    EXPECT_EQ(converter->jobs, 3u);
     EXPECT_EQ(converter->selected_tables, (tables{u"A", u"C", u"b"}));
     EXPECT_EQ(converter->available_queries.at(u"big"), u"select * from b where n > 1");
     ASSERT_TRUE(converter->store_profile(profile("second.brixel")));

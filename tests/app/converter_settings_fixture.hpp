@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/brixel_converter.hpp"
 #include "tk/tk_test_folder.hpp"
+#include "tk/tk_wstring.hpp"
 
 // The test's scratch folder. Named apart from tk_test_folder's, which a log_capture in the same
 // test makes (and empties) for its own use.
@@ -71,3 +73,17 @@ class converter_settings_test : public testing::Test {
     converter_home_folder folder;
     std::string settings_file;
 };
+
+// Every setting the converter keeps between runs on one line, to compare two converters at once.
+// (The number of sessions is kept by profiles only.)
+inline std::string settings_of(const brixel_converter& c) {
+    const std::u16string texts = u"src=" + c.src + u" dest=" + c.dest + u" host=" + c.host +
+                                 u" user=" + c.user + u" password=" + c.password + u" port=" +
+                                 c.port;
+    return tk_w2a(texts) + " flags=" + std::to_string(c.bool_dbf) + std::to_string(c.skip_del) +
+           std::to_string(c.skip_idx) + std::to_string(c.tab_def) + std::to_string(c.uppercase) +
+           " mode=" + std::to_string(c.mode) + " code_page=" + std::to_string(c.code_page) +
+           " values=" + std::string(udb_values_name(c.values)) +
+           " load=" + (c.load.method == ora_load_method::array ? "array/" : "row/") +
+           std::to_string(c.load.batch_rows) + "/" + std::to_string(c.load.commit_rows);
+}
