@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -124,24 +123,6 @@ class converter_run_test : public testing::Test {
     }
     void sql(const std::u16string& statement) { converter().engine.execute(statement); }
 
-    // A value as its type and text: bytes in hexadecimal, long texts by length and hash so that
-    // a difference stays readable.
-    static std::string value_text(const ole_variant& v) {
-        std::string out = std::to_string(v.vt()) + ":";
-        if (v.vt() == VT_BLOB || v.vt() == (VT_ARRAY | VT_UI1)) {
-            for (const unsigned char b : v.bytes()) {
-                char two[3];
-                std::snprintf(two, sizeof two, "%02X", b);
-                out += two;
-            }
-            return out;
-        }
-        const std::string text = tk_w2a(v.to_wstring());
-        return out + (text.size() <= 40 ? text
-                                        : std::to_string(text.size()) + "#" +
-                                              std::to_string(std::hash<std::string>()(text)));
-    }
-
     // What a run left: per table its report line and its destination's rows, and the errors.
     struct run_outcome {
         std::vector<std::string> summary;  // outcome, destination and counts
@@ -180,7 +161,7 @@ class converter_run_test : public testing::Test {
                 for (const auto& row : rows(r.destination)) {
                     std::string line;
                     for (const ole_variant& v : row) {
-                        line += value_text(v) + "|";
+                        line += typed(v) + "|";
                     }
                     lines.push_back(line);
                 }
