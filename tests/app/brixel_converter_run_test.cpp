@@ -390,6 +390,7 @@ TEST_F(brixel_converter_rejects, a_refused_record_continued_aborted_or_stopped) 
         const auto reports = converter().reports();
         EXPECT_EQ(reports[0].records_read, c.ids.size() == 1 ? 2u : 4u);
         EXPECT_EQ(reports[0].inserted, c.ids.size());
+        EXPECT_EQ(reports[0].rejected, 1u);
         EXPECT_EQ(reports[0].result, c.ids.size() == 1 ? outcome::failed : outcome::converted);
         EXPECT_EQ(reports[1].result, c.next);
         EXPECT_EQ(ui_.all_errors.size(), 1u);
