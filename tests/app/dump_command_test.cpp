@@ -224,25 +224,26 @@ TEST_F(dump_test, damaged_table_is_reported_and_the_next_one_dumped) {
 }
 
 TEST(dump_arguments, folder_tables_and_code_page_options) {
-    std::ostringstream err;
-    auto o = parse_dump_arguments({"/data", "a", "--ldid", "101", "b"}, err);
-    ASSERT_TRUE(o);
-    EXPECT_EQ(o->folder, "/data");
-    EXPECT_EQ(o->tables, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(o->user_language_driver_id, 101);
-
-    // The spelling of brixel-cli run.
-    o = parse_dump_arguments({"/data", "--tables", "a, b", "--encoding", "Russian MS-DOS"}, err);
-    ASSERT_TRUE(o);
-    EXPECT_EQ(o->tables, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(dbf_codepage_of(o->user_language_driver_id), 866);
-
-    o = parse_dump_arguments({"--codepage", "1251", "--", "-odd-folder", "--t"}, err);
-    ASSERT_TRUE(o);
-    EXPECT_EQ(o->folder, "-odd-folder");
-    EXPECT_EQ(o->tables, (std::vector<std::string>{"--t"}));
-    EXPECT_EQ(dbf_codepage_of(o->user_language_driver_id), 1251);
-
+    struct parse_case {
+        std::vector<std::string> args;
+        std::string folder;
+        std::vector<std::string> tables;
+        int codepage;
+    };
+    const parse_case cases[] = {
+        {{"/data", "a", "--ldid", "101", "b"}, "/data", {"a", "b"}, 866},
+        // The spelling of brixel-cli run.
+        {{"/data", "--tables", "a, b", "--encoding", "Russian MS-DOS"}, "/data", {"a", "b"}, 866},
+        {{"--codepage", "1251", "--", "-odd-folder", "--t"}, "-odd-folder", {"--t"}, 1251},
+    };
+    for (const parse_case& c : cases) {
+        std::ostringstream err;
+        const auto o = parse_dump_arguments(c.args, err);
+        ASSERT_TRUE(o) << err.str();
+        EXPECT_EQ(o->folder, c.folder);
+        EXPECT_EQ(o->tables, c.tables);
+        EXPECT_EQ(dbf_codepage_of(o->user_language_driver_id), c.codepage) << c.args[0];
+    }
     // Every code page of the list can be chosen, and maps back to itself.
     for (const auto& [id, cp] : codepage_table()) {
         if (id != 0) {

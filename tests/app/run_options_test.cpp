@@ -71,10 +71,9 @@ TEST(run_options_parse, mistakes_are_usage_errors_that_say_what_is_wrong) {
     }
     // A connect string names the user and the server, as the separate options do.
     const run_options c = parse_run_arguments({"--connect", "scott@//db.example:1522/ORCL"}, false);
-    EXPECT_EQ(c.user, "scott");
-    EXPECT_EQ(c.host, "db.example");
-    EXPECT_EQ(c.port, "1522");
-    EXPECT_EQ(c.service, "ORCL");
+    EXPECT_EQ(c.user.value_or("") + " " + c.host.value_or("") + " " + c.port.value_or("") + " " +
+                  c.service.value_or(""),
+              "scott db.example 1522 ORCL");
     EXPECT_EQ(parse_run_arguments({"--connect", "scott@PROD"}, false).service, "PROD");
     // After a profile, options not given stay unset, so that the profile's values are kept.
     const run_options o = parse_run_arguments({"my.brixel", "--skip-deleted"}, true);
