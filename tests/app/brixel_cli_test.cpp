@@ -4,48 +4,22 @@
 // the saved profile, the errors file, and a profile replayed with options over it.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/cli_run_fixture.hpp"
 #include "support/dbf_writer.hpp"
-#include "tk/tk_test_folder.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class brixel_cli_test : public testing::Test {
+class brixel_cli_test : public cli_run_test<> {
   protected:
-    // The stand-in's home, the settings store and the DBF folder, all in the test's own folder.
-    void SetUp() override {
-        fs::create_directories(folder.path() / "sim");
-        fs::create_directories(source);
-        admin("create-service DB");
-        admin("create-user DB SCOTT pw");
-    }
-
-    // Runs brixel-cli with these arguments (already quoted for the shell) and standard input
-    // from `input`; keeps what it wrote and answers its exit status.
-    int cli(const std::string& arguments, const std::string& input = "") {
-        tk_test_folder::write(folder.file("in"), input);
-        const std::string command =
-            "env -u BRIXEL_PASSWORD BRIXEL_OCI_LIBRARY='" OCISIM_LIBRARY "' OCISIM_HOME='" +
-            folder.file("sim") + "' BRIXEL_CONFIG_HOME='" + folder.file("config") +
-            "' XDG_STATE_HOME='" + folder.file("state") + "' PW=pw '" BRIXEL_CLI_PROGRAM "' " +
-            arguments + " < '" + folder.file("in") + "' > '" + folder.file("out") + "' 2> '" +
-            folder.file("err") + "'";
-        const int status = std::system(command.c_str());
-        stdout_text = tk_test_folder::read(folder.file("out"));
-        stderr_text = tk_test_folder::read(folder.file("err"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
     std::string connection() const {
         return "--source '" + source.string() + "' --host localhost --service DB --user SCOTT";
     }
@@ -62,17 +36,6 @@ class brixel_cli_test : public testing::Test {
         return {};
     }
     bool said(const std::string& text) const { return stderr_text.find(text) != std::string::npos; }
-
-    void admin(const std::string& arguments) {
-        const std::string command = "OCISIM_HOME='" + folder.file("sim") + "' " OCISIM_ADMIN " " +
-                                    arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
-    tk_test_folder folder;
-    fs::path source = folder.path() / "dbf";
-    std::string stdout_text;
-    std::string stderr_text;
 };
 
 using row_words = std::vector<std::string>;
