@@ -15,7 +15,6 @@
 #include "dbf/dbf_record.hpp"
 #include "fuzz/dbf_fuzz_cases.hpp"
 #include "ora/ora_standin_fixture.hpp"
-#include "support/log_capture.hpp"
 #include "udb/ole_decimal.hpp"
 
 namespace {

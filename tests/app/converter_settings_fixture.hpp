@@ -14,34 +14,6 @@
 #include "tk/tk_test_folder.hpp"
 #include "tk/tk_wstring.hpp"
 
-// The test's scratch folder. Named apart from tk_test_folder's, which a log_capture in the same
-// test makes (and empties) for its own use.
-class converter_home_folder {
-  public:
-    converter_home_folder() {
-        const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const std::filesystem::path base =
-            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ = base / ("home." + std::string(info->test_suite_name()) + "." + info->name() + "." +
-                        std::to_string(getpid()));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~converter_home_folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    converter_home_folder(const converter_home_folder&) = delete;
-    converter_home_folder& operator=(const converter_home_folder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
 class converter_settings_test : public testing::Test {
   protected:
     converter_settings_test() {
@@ -70,7 +42,7 @@ class converter_settings_test : public testing::Test {
         tk_test_folder::write(path, content);
     }
 
-    converter_home_folder folder;
+    tk_test_folder folder;
     std::string settings_file;
 };
 
