@@ -4,49 +4,22 @@
 // the saved profile, the errors file, and a profile replayed with options over it.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/cli_run_fixture.hpp"
 #include "support/dbf_writer.hpp"
-#include "tk/tk_test_folder.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class brixel_cli_test : public testing::Test {
+class brixel_cli_test : public cli_run_test<> {
   protected:
-    // The stand-in's home, the settings store and the DBF folder, all in the test's own folder.
-    void SetUp() override {
-        fs::create_directories(folder.path() / "sim");
-        fs::create_directories(source);
-        admin("create-service DB");
-        admin("create-user DB SCOTT pw");
-    }
-
-    // Runs brixel-cli with these arguments (already quoted for the shell) and standard input
-    // from `input`; keeps what it wrote and answers its exit status.
-    int cli(const std::string& arguments, const std::string& input = "") {
-        tk_test_folder::write(folder.file("in"), input);
-        const std::string command =
-            "env -u BRIXEL_PASSWORD BRIXEL_OCI_LIBRARY='" OCISIM_LIBRARY "' OCISIM_HOME='" +
-            folder.file("sim") + "' BRIXEL_CONFIG_HOME='" + folder.file("config") +
-            "' XDG_STATE_HOME='" + folder.file("state") + "' PW=pw '" BRIXEL_CLI_PROGRAM "' " +
-            arguments + " < '" + folder.file("in") + "' > '" + folder.file("out") + "' 2> '" +
-            folder.file("err") + "'";
-        const int status = std::system(command.c_str());
-        stdout_text = tk_test_folder::read(folder.file("out"));
-        stderr_text = tk_test_folder::read(folder.file("err"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
     std::string connection() const {
         return "--source '" + source.string() + "' --host localhost --service DB --user SCOTT";
     }
@@ -63,17 +36,6 @@ class brixel_cli_test : public testing::Test {
         return {};
     }
     bool said(const std::string& text) const { return stderr_text.find(text) != std::string::npos; }
-
-    void admin(const std::string& arguments) {
-        const std::string command = "OCISIM_HOME='" + folder.file("sim") + "' " OCISIM_ADMIN " " +
-                                    arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
-    tk_test_folder folder;
-    fs::path source = folder.path() / "dbf";
-    std::string stdout_text;
-    std::string stderr_text;
 };
 
 using row_words = std::vector<std::string>;
@@ -120,9 +82,6 @@ TEST_F(brixel_cli_test, a_run_a_saved_profile_and_its_replay) {
     EXPECT_TRUE(said("[1/2] orders: started\n")) << stderr_text;
     EXPECT_TRUE(said("[2/2] people: done\n")) << stderr_text;
     EXPECT_EQ(tk_test_folder::read(errors.string()), "");
-    struct stat st {};
-    ASSERT_EQ(stat(profile.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     // The profile replayed, with an option over it: the tables exist now and are left alone.
     ASSERT_EQ(cli("'" + profile.string() + "' --existing skip"), 0) << stderr_text;
@@ -172,86 +131,6 @@ TEST_F(brixel_cli_test, cannot_connect_and_no_profile) {
     EXPECT_EQ(cli("'" + folder.file("none.brixel") + "'"), 2);
     EXPECT_TRUE(said("Profile does not exist. Please verify the correct path/name was given."))
         << stderr_text;
-}
-
-}  // namespace
-
-namespace {
-
-// The "Type Mappings" section of a profile: table goods becomes PRODUCTS, CODE becomes a number
-// named PRODUCT_CODE, NAME becomes TITLE, NOTE is dropped.
-const char* const goods_mapping =
-    "[Type Mappings]\r\n"
-    "database:\r\n"
-    "tables:\r\n"
-    "  - name: goods\r\n"
-    "    new_name: PRODUCTS\r\n"
-    "    fields:\r\n"
-    "      - name:CODE\r\n"
-    "        new_name: PRODUCT_CODE\r\n"
-    "        status: changed\r\n"
-    "        type: NUMBER(10,0)\r\n"
-    "        default_value: \r\n"
-    "        character_set: \r\n"
-    "        length: 0\r\n"
-    "        scale: 0\r\n"
-    "        precision: 10\r\n"
-    "      - name:NAME\r\n"
-    "        new_name: TITLE\r\n"
-    "        status: changed\r\n"
-    "        type: NVARCHAR2(40)\r\n"
-    "        default_value: \r\n"
-    "        character_set: \r\n"
-    "        length: 40\r\n"
-    "        scale: 0\r\n"
-    "        precision: 0\r\n"
-    "      - name:NOTE\r\n"
-    "        new_name: NOTE\r\n"
-    "        status: deleted\r\n"
-    "        type: NVARCHAR2(30)\r\n"
-    "        default_value: \r\n"
-    "        character_set: \r\n"
-    "        length: 30\r\n"
-    "        scale: 0\r\n"
-    "        precision: 0\r\n";
-
-}  // namespace
-
-TEST_F(brixel_cli_test, a_type_mapping_in_a_profile_shapes_the_replayed_table) {
-    dbf_writer(dbf_ver::dbase3)
-        .field("CODE", 'C', 10)
-        .field("NAME", 'C', 20)
-        .field("NOTE", 'C', 30)
-        .add_record({dbf_cell::text("100"), dbf_cell::text("Lamp"), dbf_cell::text("x")})
-        .add_record({dbf_cell::text("A12"), dbf_cell::text("Bad"), dbf_cell::text("y")})
-        .add_record({dbf_cell::text("300"), dbf_cell::text("Desk"), dbf_cell::text("z")})
-        .write(source, "goods.dbf");
-    const fs::path profile = folder.path() / "mapped.brixel";
-    // A profile saved by a run that converts nothing, with the mapping added as a user would.
-    ASSERT_EQ(cli("run " + connection() + " --password-env PW --tables goods --definitions-only" +
-                  " --save-profile '" + profile.string() + "'"),
-              0)
-        << stderr_text;
-    std::string text = tk_test_folder::read(profile.string());
-    const size_t mapping = text.find("[Type Mappings]");
-    ASSERT_NE(mapping, std::string::npos);
-    text = text.substr(0, mapping) + goods_mapping;
-    tk_test_folder::write(profile.string(), text);
-
-    ASSERT_EQ(cli("'" + profile.string() + "' --no-definitions-only --on-error continue"), 1)
-        << stdout_text << stderr_text;
-    EXPECT_EQ(row("goods"), (row_words{"goods", "PRODUCTS", "3", "3", "2", "0", "1", "converted"}))
-        << stdout_text;
-    EXPECT_NE(stdout_text.find("goods, record #2: Field PRODUCT_CODE: the text 'A12' is not a "
-                               "number"),
-              std::string::npos)
-        << stdout_text;
-    // The table as the server has it: the mapped names and types, two rows.
-    const std::string dump = "sqlite3 '" + folder.file("sim") + "/db.db' " +
-                             "'SELECT PRODUCT_CODE, TITLE FROM PRODUCTS ORDER BY 1' > '" +
-                             folder.file("rows") + "'";
-    ASSERT_EQ(std::system(dump.c_str()), 0);
-    EXPECT_EQ(tk_test_folder::read(folder.file("rows")), "100|Lamp\n300|Desk\n");
 }
 
 // brixel-cli has no hidden state: each run starts from the defaults, the settings store is read
@@ -350,3 +229,5 @@ TEST_F(brixel_cli_test, good_and_damaged_tables_in_one_run) {
     EXPECT_EQ(cli("--version"), 0);
     EXPECT_EQ(stdout_text.rfind("brixel-cli ", 0), 0u);
 }
+
+}  // namespace

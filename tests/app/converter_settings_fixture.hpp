@@ -10,35 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/brixel_converter.hpp"
 #include "tk/tk_test_folder.hpp"
-
-// The test's scratch folder. Named apart from tk_test_folder's, which a log_capture in the same
-// test makes (and empties) for its own use.
-class converter_home_folder {
-  public:
-    converter_home_folder() {
-        const char* root = std::getenv("BRIXEL_TEST_TMP");
-        const std::filesystem::path base =
-            root != nullptr && *root != 0 ? root : std::filesystem::temp_directory_path();
-        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ = base / ("home." + std::string(info->test_suite_name()) + "." + info->name() + "." +
-                        std::to_string(getpid()));
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~converter_home_folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    converter_home_folder(const converter_home_folder&) = delete;
-    converter_home_folder& operator=(const converter_home_folder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
+#include "tk/tk_wstring.hpp"
 
 class converter_settings_test : public testing::Test {
   protected:
@@ -68,6 +42,20 @@ class converter_settings_test : public testing::Test {
         tk_test_folder::write(path, content);
     }
 
-    converter_home_folder folder;
+    tk_test_folder folder;
     std::string settings_file;
 };
+
+// Every setting the converter keeps between runs on one line, to compare two converters at once.
+// (The number of sessions is kept by profiles only.)
+inline std::string settings_of(const brixel_converter& c) {
+    const std::u16string texts = u"src=" + c.src + u" dest=" + c.dest + u" host=" + c.host +
+                                 u" user=" + c.user + u" password=" + c.password + u" port=" +
+                                 c.port;
+    return tk_w2a(texts) + " flags=" + std::to_string(c.bool_dbf) + std::to_string(c.skip_del) +
+           std::to_string(c.skip_idx) + std::to_string(c.tab_def) + std::to_string(c.uppercase) +
+           " mode=" + std::to_string(c.mode) + " code_page=" + std::to_string(c.code_page) +
+           " values=" + std::string(udb_values_name(c.values)) +
+           " load=" + (c.load.method == ora_load_method::array ? "array/" : "row/") +
+           std::to_string(c.load.batch_rows) + "/" + std::to_string(c.load.commit_rows);
+}

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,30 +14,7 @@
 
 namespace {
 
-struct run_outcome {
-    std::vector<std::vector<std::string>> rows;  // per table, each row's values as text
-    std::vector<std::string> errors;
-    std::vector<std::string> counts;  // per table
-};
-
-std::string as_text(const ole_variant& v) {
-    std::string out = std::to_string(v.vt()) + ":";
-    if (v.vt() == VT_BLOB || v.vt() == (VT_ARRAY | VT_UI1)) {
-        for (const unsigned char b : v.bytes()) {
-            char two[3];
-            std::snprintf(two, sizeof two, "%02X", b);
-            out += two;
-        }
-        return out;
-    }
-    const std::string text = tk_w2a(v.to_wstring());
-    // Long texts by their length and hash, so a difference stays readable.
-    return out + (text.size() <= 40 ? text
-                                    : std::to_string(text.size()) + "#" +
-                                          std::to_string(std::hash<std::string>()(text)));
-}
-
-const std::vector<std::u16string> tables = {u"keys", u"stamps", u"ledger", u"notes"};
+const std::vector<std::u16string> tables = converter_run_test::mixed_tables();
 
 }  // namespace
 
@@ -46,99 +22,15 @@ class load_method : public converter_run_test {
   protected:
     void SetUp() override {
         converter_run_test::SetUp();
-        // Duplicate keys refused by the server, spread over several batches; a blank name in a
-        // NOT NULL column, which is relaxed; a number the exact values refuse.
-        dbf_writer keys(dbf_ver::dbase3);
-        keys.field("ID", 'N', 5).field("NAME", 'C', 10).field("QTY", 'N', 6, 1);
-        const int ids[] = {1, 2, 2, 3, 4, 5, 6, 7, 1, 8, 9, 10, 11, 12, 13, 14, 14, 15};
-        for (const int id : ids) {
-            keys.add_record({dbf_cell::integer(id), dbf_cell::text(id % 5 == 0 ? "" : "n"),
-                             dbf_cell::number(id * 1.5)});
-        }
-        keys.add_record({dbf_cell::integer(16), dbf_cell::text("bad"), dbf_cell::raw(" 1x3.0")});
-        keys.add_record({dbf_cell::integer(17), dbf_cell::text("o'k"), dbf_cell::number(-0.5)},
-                        true);
-        write(keys, "keys.dbf");
-
-        // Date-times with and without milliseconds, NULLs, a GUID among texts.
-        dbf_writer stamps(dbf_ver::vfp);
-        stamps.field("AT", 'T', 8, 0, dbf_vfp_flag::nullable)
-            .field("DAY", 'D', 8)
-            .field("TAG", 'C', 38, 0, dbf_vfp_flag::nullable)
-            .field("N", 'I', 4);
-        for (int i = 0; i < 12; ++i) {
-            stamps.add_record({i % 4 == 3 ? dbf_cell::null()
-                                          : dbf_cell::datetime(2020, 1, i + 1, 10, 0, 0, i * 7),
-                               i % 3 == 0 ? dbf_cell::blank() : dbf_cell::date(1999, 12, i + 1),
-                               i == 5   ? dbf_cell::text("{12345678-9ABC-DEF0-1234-56789ABCDEF0}")
-                               : i == 6 ? dbf_cell::null()
-                                        : dbf_cell::text("t" + std::to_string(i)),
-                               dbf_cell::integer(i)});
-        }
-        write(stamps, "stamps.dbf");
-
-        // Money, doubles, memos of text and bytes, empty and long.
-        dbf_writer ledger(dbf_ver::vfp);
-        ledger.field("AMOUNT", 'Y', 8)
-            .field("RATIO", 'B', 8, 4)
-            .field("BODY", 'M', 4)
-            .field("RAW", 'M', 4, 0, dbf_vfp_flag::binary);
-        for (int i = 0; i < 9; ++i) {
-            ledger.add_record(
-                {dbf_cell::currency(i * 123456789LL - 5), dbf_cell::floating(0.1 * i),
-                 i % 2 == 0 ? dbf_cell::blank()
-                            : dbf_cell::memo(std::string(i * 700, 'x') + "'\xe9"),
-                 i % 3 == 0 ? dbf_cell::blank() : dbf_cell::memo(std::string("\x00\xff", 2))});
-        }
-        write(ledger, "ledger.dbf");
-
-        // A memo outside its file: the record loads and its error is told after it.
-        dbf_writer notes(dbf_ver::foxpro2_memo);
-        notes.field("ID", 'N', 4).field("NOTE", 'M', 10);
-        for (int i = 0; i < 5; ++i) {
-            notes.add_record({dbf_cell::integer(i == 3 ? 1 : i),
-                              i == 2 ? dbf_cell::memo_block(99999) : dbf_cell::memo("m")});
-        }
-        write(notes, "notes.dbf");
+        write_mixed_folder();
     }
 
     // Converts the folder into a new user with these settings.
     run_outcome convert(udb_values values, const ora_load_settings& load) {
-        converter_.reset();
-        user_ += "X";
-        admin("create-user DB " + user_ + " pw");
-        ui_.log.clear();
-        ui_.errors.clear();
-        ui_.all_errors.clear();
-        sql(u"CREATE TABLE KEYS (ID NUMBER(5,0) PRIMARY KEY, NAME NVARCHAR2(10) NOT NULL, "
-            u"QTY NUMBER(7,1))");
-        sql(u"CREATE TABLE NOTES (ID NUMBER(5,0) PRIMARY KEY, NOTE CLOB)");
-        brixel_converter& c = converter();
-        c.values = values;
-        c.load = load;
-        c.mode = brixel_converter::mode_merge;
-        run(tables);
-        run_outcome out;
-        out.errors = ui_.all_errors;
-        for (const t_table_report& r : c.reports()) {
-            if (r.result == t_table_report::outcome::not_reached) {
-                continue;
-            }
-            out.counts.push_back(
-                tk_w2a(r.table) + " " + std::to_string(static_cast<int>(r.result)) + " read " +
-                std::to_string(r.records_read) + " inserted " + std::to_string(r.inserted) +
-                " rejected " + std::to_string(r.rejected));
-            std::vector<std::string> table_rows;
-            for (const auto& row : rows(r.destination)) {
-                std::string line;
-                for (const ole_variant& v : row) {
-                    line += as_text(v) + "|";
-                }
-                table_rows.push_back(line);
-            }
-            out.rows.push_back(table_rows);
-        }
-        return out;
+        return convert_into_new_user(tables, mixed_existing(), [&](brixel_converter& c) {
+            c.values = values;
+            c.load = load;
+        });
     }
 };
 
@@ -146,8 +38,8 @@ TEST_F(load_method, arrays_of_any_size_store_and_refuse_what_the_row_load_does) 
     for (const udb_values values : {udb_values::classic, udb_values::exact}) {
         const run_outcome row = convert(values, {ora_load_method::row, 1000, 10000});
         // The folder does exercise refusals and NULLs.
-        EXPECT_EQ(row.counts[0].find("rejected 0"), std::string::npos) << row.counts[0];
-        EXPECT_NE(row.counts[3].find("rejected 1"), std::string::npos) << row.counts[3];
+        EXPECT_EQ(row.summary[0].find("rejected 0"), std::string::npos) << row.summary[0];
+        EXPECT_NE(row.summary[3].find("rejected 1"), std::string::npos) << row.summary[3];
         ASSERT_EQ(row.rows.size(), tables.size());
         for (const uint32_t batch : {1u, 7u, 1000u}) {
             for (const uint32_t commit : {0u, 5u}) {
@@ -165,7 +57,7 @@ TEST_F(load_method, arrays_of_any_size_store_and_refuse_what_the_row_load_does) 
                 }
                 EXPECT_EQ(array.rows, row.rows);
                 EXPECT_EQ(array.errors, row.errors);
-                EXPECT_EQ(array.counts, row.counts);
+                EXPECT_EQ(array.summary, row.summary);
             }
         }
     }

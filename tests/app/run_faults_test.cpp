@@ -14,19 +14,17 @@
 #include <string>
 #include <thread>
 
+#include "app/cli_run_fixture.hpp"
 #include "support/dbf_writer.hpp"
-#include "tk/tk_test_folder.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class run_faults : public testing::TestWithParam<std::string> {
+class run_faults : public cli_run_test<testing::TestWithParam<std::string>> {
   protected:
     void SetUp() override {
-        fs::create_directories(folder.path() / "sim");
-        admin("create-service DB");
-        admin("create-user DB SCOTT pw");
+        cli_run_test::SetUp();
         // Three tables: the middle one is the large one the faults hit.
         for (const auto& [name, count] :
              {std::pair<std::string, int>{"first", 5}, {"big", 400}, {"last", 7}}) {
@@ -40,26 +38,12 @@ class run_faults : public testing::TestWithParam<std::string> {
                      i % 9 == 0 ? dbf_cell::memo("note " + std::to_string(i)) : dbf_cell::blank()},
                     i % 11 == 0);
             }
-            table.write(folder.path() / "dbf", name + ".dbf");
+            table.write(source, name + ".dbf");
         }
     }
 
-    std::string environment(const std::string& extra) const {
-        return "env -u BRIXEL_PASSWORD BRIXEL_OCI_LIBRARY='" OCISIM_LIBRARY "' OCISIM_HOME='" +
-               folder.file("sim") + "' BRIXEL_CONFIG_HOME='" + folder.file("config") +
-               "' XDG_STATE_HOME='" + folder.file("state") + "' PW=pw " + extra + " ";
-    }
-    // brixel-cli with the load method of the case; answers its exit status.
-    int cli(const std::string& arguments, const std::string& extra = "") {
-        const std::string command = environment(extra) + "'" BRIXEL_CLI_PROGRAM "' " + arguments +
-                                    " > '" + folder.file("out") + "' 2> '" + folder.file("err") +
-                                    "'";
-        const int status = std::system(command.c_str());
-        errors = tk_test_folder::read(folder.file("err"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
     std::string options() const {
-        return "--source '" + folder.file("dbf") +
+        return "--source '" + source.string() +
                "' --host localhost --service DB --user SCOTT --password-env PW --load " +
                GetParam() +
                " --batch-rows 16 --commit-rows 48 --skip-deleted --tables first,big,last";
@@ -78,15 +62,6 @@ class run_faults : public testing::TestWithParam<std::string> {
     // verify's exit status: 0 when every source record is in the destination exactly once.
     int verify() { return cli("verify " + options()); }
     std::string listed_errors() const { return tk_test_folder::read(folder.file("errors")); }
-
-    void admin(const std::string& arguments) {
-        const std::string command = "OCISIM_HOME='" + folder.file("sim") + "' " OCISIM_ADMIN " " +
-                                    arguments + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
-    tk_test_folder folder;
-    std::string errors;
 };
 
 size_t count_of(const std::string& text, const std::string& part) {
@@ -103,7 +78,7 @@ size_t lines(const std::string& text) {
 
 TEST_P(run_faults, a_lost_connection_ends_the_run_with_one_message_and_a_resume_finishes_it) {
     // The connection drops at the 100th INSERT execute of the run.
-    EXPECT_EQ(cli(run(), "OCISIM_FAULTS='3113,100,once,^INSERT'"), 1) << errors;
+    EXPECT_EQ(cli(run(), "", "OCISIM_FAULTS='3113,100,once,^INSERT'"), 1) << stderr_text;
     const std::string listed = listed_errors();
     EXPECT_EQ(lines(listed), 1u) << listed;
     EXPECT_NE(listed.find("big, record #"), std::string::npos) << listed;
@@ -111,40 +86,41 @@ TEST_P(run_faults, a_lost_connection_ends_the_run_with_one_message_and_a_resume_
     EXPECT_NE(listed.find("records of big are committed; tables not reached: last"),
               std::string::npos)
         << listed;
-    EXPECT_NE(errors.find("--resume"), std::string::npos) << errors;
+    EXPECT_NE(stderr_text.find("--resume"), std::string::npos) << stderr_text;
     EXPECT_NE(verify(), 0);
 
-    EXPECT_EQ(cli(resume()), 0) << errors;
-    EXPECT_EQ(verify(), 0) << errors;
+    EXPECT_EQ(cli(resume()), 0) << stderr_text;
+    EXPECT_EQ(verify(), 0) << stderr_text;
     // A finished journal is replaced by the next run.
-    EXPECT_EQ(cli(run()), 0) << errors;
+    EXPECT_EQ(cli(run()), 0) << stderr_text;
 
     // A damaged journal is refused with the line that is wrong.
     tk_test_folder::write(journal(), "brixel-journal\t1\nsource\t/x\ncommit\t0\t1\t1\n");
     EXPECT_EQ(cli(resume()), 2);
-    EXPECT_NE(errors.find("is damaged at line 3"), std::string::npos) << errors;
+    EXPECT_NE(stderr_text.find("is damaged at line 3"), std::string::npos) << stderr_text;
 }
 
 TEST_P(run_faults, a_full_tablespace_ends_its_table_with_one_message_and_the_run_goes_on) {
-    EXPECT_EQ(cli(run(), "OCISIM_FAULTS='1653,150,always,^INSERT.*\"BIG\"'"), 1) << errors;
+    EXPECT_EQ(cli(run(), "", "OCISIM_FAULTS='1653,150,always,^INSERT.*\"BIG\"'"), 1) << stderr_text;
     const std::string listed = listed_errors();
     EXPECT_EQ(lines(listed), 1u) << listed;
     EXPECT_NE(listed.find("ORA-01653"), std::string::npos) << listed;
     EXPECT_NE(listed.find("the run goes on with the next table"), std::string::npos);
     // The next table was converted; big resumes once there is room again.
     EXPECT_EQ(cli(run()), 2);
-    EXPECT_NE(errors.find("belongs to a run that did not finish"), std::string::npos) << errors;
-    EXPECT_EQ(cli(resume()), 0) << errors;
-    EXPECT_EQ(verify(), 0) << errors;
+    EXPECT_NE(stderr_text.find("belongs to a run that did not finish"), std::string::npos)
+        << stderr_text;
+    EXPECT_EQ(cli(resume()), 0) << stderr_text;
+    EXPECT_EQ(verify(), 0) << stderr_text;
 }
 
 TEST_P(run_faults, reconnecting_goes_on_where_the_journal_says_within_the_run) {
-    EXPECT_EQ(cli(run("--reconnect 2"),
+    EXPECT_EQ(cli(run("--reconnect 2"), "",
                   "BRIXEL_RECONNECT_WAIT_MS=1 OCISIM_FAULTS='3113,60,once,^INSERT;3113,90,once,^"
                   "INSERT'"),
               0)
-        << errors;
-    EXPECT_EQ(verify(), 0) << errors;
+        << stderr_text;
+    EXPECT_EQ(verify(), 0) << stderr_text;
 }
 
 TEST_P(run_faults, a_killed_run_resumes_and_loads_every_record_exactly_once) {
@@ -175,8 +151,8 @@ TEST_P(run_faults, a_killed_run_resumes_and_loads_every_record_exactly_once) {
     ASSERT_TRUE(b_killed) << "the run ended before it could be killed";
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_NE(verify(), 0);
-    EXPECT_EQ(cli(resume()), 0) << errors;
-    EXPECT_EQ(verify(), 0) << errors;
+    EXPECT_EQ(cli(resume()), 0) << stderr_text;
+    EXPECT_EQ(verify(), 0) << stderr_text;
 }
 
 INSTANTIATE_TEST_SUITE_P(load, run_faults, testing::Values("row", "array"));

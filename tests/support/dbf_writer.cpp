@@ -331,20 +331,10 @@ dbf_writer& dbf_writer::null_flags(bool on) {
 
 dbf_writer& dbf_writer::field(std::string name, char type, uint16_t length, uint8_t decimals,
                               uint8_t flags) {
-    dbf_field_def f;
-    f.name = std::move(name);
-    f.type = type;
-    f.length = length;
-    f.decimals = decimals;
-    f.flags = flags;
-    return field(f);
-}
-
-dbf_writer& dbf_writer::field(const dbf_field_def& def) {
-    if (def.length > 255 && (def.decimals != 0 || is_fixed_width_letter(def.type))) {
-        misuse("length above 255 only for text-like fields without decimals: " + def.name);
+    if (length > 255 && (decimals != 0 || is_fixed_width_letter(type))) {
+        misuse("length above 255 only for text-like fields without decimals: " + name);
     }
-    fields_.push_back(def);
+    fields_.push_back(dbf_field_def{std::move(name), type, length, decimals, flags});
     return *this;
 }
 
@@ -536,7 +526,6 @@ std::string dbf_writer::encode_header(uint32_t count) const {
             h[at + 32] = f.type;
             h[at + 33] = static_cast<char>(len_byte);
             h[at + 34] = static_cast<char>(dec_byte);
-            put_le(h, at + 40, f.autoinc_next, 4);
             at += 48;
         } else {
             std::memcpy(&h[at], f.name.data(), std::min<size_t>(f.name.size(), 11));
@@ -545,8 +534,6 @@ std::string dbf_writer::encode_header(uint32_t count) const {
             h[at + 16] = static_cast<char>(len_byte);
             h[at + 17] = static_cast<char>(dec_byte);
             h[at + 18] = static_cast<char>(f.flags);
-            put_le(h, at + 19, f.autoinc_next, 4);
-            h[at + 23] = static_cast<char>(f.autoinc_step);
             at += 32;
         }
         displacement += width;

@@ -23,19 +23,15 @@
 
 // Version bytes of the layouts the writer knows by name (any other byte may be passed too).
 struct dbf_ver {
-    static constexpr uint8_t dbase2 = 0x02;  // written with the standard 32-byte layout
     static constexpr uint8_t dbase3 = 0x03;
     static constexpr uint8_t dbase7 = 0x04;
     static constexpr uint8_t vfp = 0x30;
     static constexpr uint8_t vfp_autoinc = 0x31;
     static constexpr uint8_t vfp_varchar = 0x32;
-    static constexpr uint8_t dbase4_sql_memo = 0x7B;
     static constexpr uint8_t dbase3_memo = 0x83;  // also FoxBASE+ with memo
     static constexpr uint8_t dbase4_memo = 0x8B;
     static constexpr uint8_t dbase7_memo = 0x8C;
-    static constexpr uint8_t dbase4_sql_table_memo = 0xCB;
     static constexpr uint8_t smt_memo = 0xE5;
-    static constexpr uint8_t dbase4_sql_sys_memo = 0xEB;
     static constexpr uint8_t foxpro2_memo = 0xF5;
     static constexpr uint8_t foxbase = 0xFB;
 };
@@ -49,7 +45,6 @@ struct dbf_vfp_flag {
     static constexpr uint8_t system = 0x01;
     static constexpr uint8_t nullable = 0x02;
     static constexpr uint8_t binary = 0x04;
-    static constexpr uint8_t autoinc = 0x0C;
 };
 
 struct dbf_field_def {
@@ -58,8 +53,6 @@ struct dbf_field_def {
     uint16_t length = 0;  // above 255 for text-like letters: stored in the decimals byte too
     uint8_t decimals = 0;
     uint8_t flags = 0;  // Visual FoxPro flags byte
-    uint32_t autoinc_next = 0;
-    uint8_t autoinc_step = 0;
 };
 
 // The content of one field of one record.
@@ -161,7 +154,6 @@ class dbf_writer {
 
     dbf_writer& field(std::string name, char type, uint16_t length, uint8_t decimals = 0,
                       uint8_t flags = 0);
-    dbf_writer& field(const dbf_field_def& def);
 
     // One record; missing trailing cells are blank. The flag byte is '*' when deleted.
     dbf_writer& add_record(std::vector<dbf_cell> cells, bool deleted = false);

@@ -1,6 +1,6 @@
 #pragma once
-// A user interface for tests: it records everything shown and answers the continue-or-abort
-// question from a script (Continue when the script runs out).
+// A user interface for tests: it records everything shown, answers the continue-or-abort question
+// from a script (Continue when the script runs out) and every yes-or-no question with yes.
 
 #include <deque>
 #include <functional>
@@ -18,9 +18,7 @@ class scripted_user_interface : public tk_user_interface {
     };
 
     bool initialized = true;
-    std::string window_title = "Brixel";
     std::deque<continue_answer> continue_script;
-    std::deque<bool> yes_no_script;
     std::vector<shown> log;
     std::vector<std::string> errors;
     std::vector<std::string> all_errors;
@@ -28,7 +26,7 @@ class scripted_user_interface : public tk_user_interface {
     std::function<void()> on_continue;
 
     bool is_initialized() const override { return initialized; }
-    std::string title() const override { return window_title; }
+    std::string title() const override { return "Brixel"; }
     void error(const std::string& caption, const std::string& text) override {
         log.push_back({"error", caption, text});
     }
@@ -37,12 +35,7 @@ class scripted_user_interface : public tk_user_interface {
     }
     bool ask_yes_no(const std::string& caption, const std::string& question) override {
         log.push_back({"ask_yes_no", caption, question});
-        if (yes_no_script.empty()) {
-            return true;
-        }
-        const bool answer = yes_no_script.front();
-        yes_no_script.pop_front();
-        return answer;
+        return true;
     }
     continue_answer ask_continue(const std::string& caption, const std::string& text) override {
         log.push_back({"ask_continue", caption, text});

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -14,6 +16,8 @@
 #include <system_error>
 #include <vector>
 
+#include "tk/tk_wstring.hpp"
+#include "udb/ole_decimal.hpp"
 #include "udb/udb_recordset.hpp"
 
 class standin_home {
@@ -69,6 +73,54 @@ inline std::vector<std::vector<ole_variant>> read_rows(udb_recordset& reader) {
         }
         out.push_back(std::move(values));
         reader.next();
+    }
+    return out;
+}
+
+// A value as its kind and text, to compare whole rows at once: decimals exact, doubles to the
+// last bit, dates to the millisecond, bytes in hexadecimal, texts quoted, "null" for no value.
+inline std::string typed(const ole_variant& v) {
+    char buffer[64];
+    switch (v.vt()) {
+        case VT_EMPTY:
+        case VT_NULL:
+            return "null";
+        case VT_BSTR:
+            return "'" + tk_to_utf8(v.wstring()) + "'";
+        case VT_I2:
+            return "i2 " + std::to_string(v.i2());
+        case VT_I4:
+            return "i4 " + std::to_string(v.i4());
+        case VT_I8:
+            return "i8 " + std::to_string(v.i8());
+        case VT_DECIMAL:
+            return "dec " + ole_dec_to_string(v.dec());
+        case VT_R8:  // the shortest text that reads back as the same double
+            return "r8 " +
+                   std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v.r8()).ptr);
+        case VT_DATE: {
+            const t_systemtime& t = v.date();
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year,
+                          t.month, t.day, t.hour, t.minute, t.second, t.milliseconds);
+            return buffer;
+        }
+        case VT_BLOB:
+        case VT_BYTE_ARRAY: {
+            std::string hex = "0x";
+            for (const unsigned char b : v.bytes()) {
+                std::snprintf(buffer, sizeof buffer, "%02X", b);
+                hex += buffer;
+            }
+            return hex;
+        }
+        default:
+            return "vt" + std::to_string(v.vt()) + " " + v.to_string();
+    }
+}
+inline std::vector<std::string> typed(const std::vector<ole_variant>& row) {
+    std::vector<std::string> out;
+    for (const ole_variant& v : row) {
+        out.push_back(typed(v));
     }
     return out;
 }
