@@ -78,7 +78,13 @@ size_t lines(const std::string& text) {
 
 TEST_P(run_faults, a_lost_connection_ends_the_run_with_one_message_and_a_resume_finishes_it) {
     // The connection drops at the 100th INSERT execute of the run.
-    EXPECT_EQ(cli(run(), "", "OCISIM_FAULTS='3113,100,once,^INSERT'"), 1) << stderr_text;
+    EXPECT_EQ(cli(run("--summary-json '" + folder.file("summary") + "'"), "",
+                  "OCISIM_FAULTS='3113,100,once,^INSERT'"),
+              1)
+        << stderr_text;
+    EXPECT_NE(
+        tk_test_folder::read(folder.file("summary")).find("\"journal\":\"" + journal() + "\""),
+        std::string::npos);
     const std::string listed = listed_errors();
     EXPECT_EQ(lines(listed), 1u) << listed;
     EXPECT_NE(listed.find("big, record #"), std::string::npos) << listed;
@@ -119,6 +125,8 @@ TEST_P(run_faults, reconnecting_goes_on_where_the_journal_says_within_the_run) {
                   "BRIXEL_RECONNECT_WAIT_MS=1 OCISIM_FAULTS='3113,60,once,^INSERT;3113,90,once,^"
                   "INSERT'"),
               0)
+        << stderr_text;
+    EXPECT_NE(stderr_text.find("the connection was lost 2 times"), std::string::npos)
         << stderr_text;
     EXPECT_EQ(verify(), 0) << stderr_text;
 }
