@@ -7,6 +7,7 @@
 
 #include "ora/ora_database.hpp"
 #include "ora/ora_exception.hpp"
+#include "ora/ora_literal_reader.hpp"
 #include "ora/ora_lob_insert.hpp"
 #include "ora/ora_table.hpp"
 #include "ora/ora_util.hpp"
@@ -27,43 +28,6 @@ constexpr ub4 attr_dml_row_offset = 74;
 // have content get it by row id afterwards (a large object most rows of a batch leave empty).
 constexpr char16_t shape_later_clob = u'k';
 constexpr char16_t shape_later_blob = u'p';
-
-bool starts_with(std::u16string_view text, std::u16string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-// Reads the quoted literal that starts at `pos` ('' inside stands for one quote) into `out`;
-// answers the position after its closing quote, or npos.
-size_t read_quoted(std::u16string_view text, size_t pos, std::u16string& out) {
-    out.clear();
-    if (pos >= text.size() || text[pos] != u'\'') {
-        return std::u16string_view::npos;
-    }
-    for (size_t i = pos + 1; i < text.size(); ++i) {
-        if (text[i] != u'\'') {
-            out += text[i];
-        } else if (i + 1 < text.size() && text[i + 1] == u'\'') {
-            out += u'\'';
-            ++i;
-        } else {
-            return i + 1;
-        }
-    }
-    return std::u16string_view::npos;
-}
-
-struct date_form {
-    char16_t shape;
-    std::u16string_view call;
-    std::u16string_view tail;
-};
-
-constexpr date_form date_forms[] = {
-    {ora_shape::time, u"to_date(", u", 'HH24-MI-SS')"},
-    {ora_shape::date, u"to_date(", u", 'YYYY-MM-DD')"},
-    {ora_shape::date_text, u"to_date(", u", 'YYYY-MM-DD HH24:MI:SS')"},
-    {ora_shape::timestamp_text, u"TO_TIMESTAMP(", u", 'YYYY-MM-DD HH24:MI:SS.FF3')"},
-};
 
 // A large object with content is bound; the same column empty in other rows of the batch binds
 // NULL there and is made empty after the INSERT.
@@ -158,56 +122,17 @@ char16_t ora_array_loader::shape_of(const std::u16string& literal, const udb_rec
     value.b_null = false;
     value.text.clear();
     value.bytes.clear();
-    const std::u16string_view text(literal);
-    if (text == u"NULL") {
-        value.b_null = true;
-        return ora_shape::null;
+    if (literal == u"EMPTY_CLOB()" || literal == u"EMPTY_BLOB()") {
+        return object_shape(literal == u"EMPTY_CLOB()", record, field, value);
     }
-    if (text == u"EMPTY_CLOB()" || text == u"EMPTY_BLOB()") {
-        return object_shape(text == u"EMPTY_CLOB()", record, field, value);
-    }
-    const bool b_national = starts_with(text, u"N'");
-    if (b_national || starts_with(text, u"'")) {
-        const size_t end = read_quoted(text, b_national ? 1 : 0, value.text);
-        if (end != text.size()) {
-            return 0;
-        }
-        if (value.text.empty()) {
-            value.b_null = true;  // Oracle reads '' as NULL
-            return ora_shape::null;
-        }
-        return b_national ? ora_shape::national : ora_shape::text;
-    }
-    for (const date_form& form : date_forms) {
-        if (!starts_with(text, form.call)) {
-            continue;
-        }
-        const size_t end = read_quoted(text, form.call.size(), value.text);
-        if (end != std::u16string_view::npos && text.substr(end) == form.tail) {
-            if (value.text.empty()) {
-                value.b_null = true;
-                return ora_shape::null;
-            }
-            return form.shape;
-        }
-    }
-    if (starts_with(text, u"HEXTORAW(")) {
-        const size_t end = read_quoted(text, 9, value.text);
-        if (end + 1 == text.size() && text.back() == u')' && !value.text.empty()) {
-            return ora_shape::hex;
-        }
-        return 0;
-    }
-    if (is_number_text(text)) {
+    const char16_t shape = read_literal(literal, value.text);
+    value.b_null = shape == ora_shape::null;
+    if (shape == ora_shape::number) {
         // A bare number: bound in Oracle's form when it fits one, which no session setting
         // reads differently.
-        if (to_ora_varnum(text, value.number)) {
-            return ora_shape::number;
-        }
-        value.text = literal;
-        return ora_shape::text;
+        return to_ora_varnum(value.text, value.number) ? ora_shape::number : ora_shape::text;
     }
-    return 0;
+    return shape;
 }
 
 void ora_array_loader::add(udb_record& record, uint32_t number) {
@@ -381,26 +306,7 @@ ora_array_loader::statement& ora_array_loader::prepared(const std::u16string& sh
             b_objects = true;
             continue;
         }
-        const std::u16string name = placeholder();
-        switch (kind) {
-            case ora_shape::time:
-            case ora_shape::date:
-            case ora_shape::date_text:
-            case ora_shape::timestamp_text:
-                for (const date_form& form : date_forms) {
-                    if (form.shape == kind) {
-                        values += form.call;
-                        values += name;
-                        values += form.tail;
-                    }
-                }
-                break;
-            case ora_shape::hex:
-                values += u"HEXTORAW(" + name + u")";
-                break;
-            default:
-                values += name;
-        }
+        append_bound_value(kind, placeholder(), values);
         b_objects = b_objects || kind == ora_shape::clob || kind == ora_shape::blob;
         bound.push_back({eye, kind});
     }
