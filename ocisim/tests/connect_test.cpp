@@ -1,8 +1,6 @@
 // Loading the library, connecting like a listener would, and logging on.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
-
 #include "fixture.h"
 
 TEST(Library, ExportsEveryEntryPointAndReportsA19Client) {
@@ -72,33 +70,4 @@ TEST_F(Connect, LogonErrors) {
     ASSERT_EQ(home.admin("revoke ORCL scott 'CREATE SESSION'"), 0);
     EXPECT_EQ(c.connect(), oci::ERROR);
     EXPECT_EQ(c.text(), "ORA-01045: user SCOTT lacks CREATE SESSION privilege; logon denied");
-}
-
-TEST_F(Connect, AdminToolRefusesBadInput) {
-    EXPECT_NE(home.admin("create-service ORCL"), 0);               // exists
-    EXPECT_NE(home.admin("create-service X --release 9i"), 0);     // unknown release
-    EXPECT_NE(home.admin("create-service Y --charset KOI8R"), 0);  // unsupported charset
-    EXPECT_NE(home.admin("create-user ORCL scott other"), 0);      // exists
-    EXPECT_NE(home.admin("lock-user NOSERVICE scott"), 0);
-}
-
-TEST_F(Connect, ServiceFileIsPlainSqlite) {
-    ASSERT_EQ(c.connect(), oci::SUCCESS);
-    ASSERT_EQ(c.exec("CREATE TABLE \"Orders\" (ID NUMBER(10), \"Name\" NVARCHAR2(20))"),
-              oci::SUCCESS)
-        << c.text();
-    ASSERT_EQ(c.exec("INSERT INTO \"Orders\" VALUES (7, 'seven')", oci::COMMIT_ON_SUCCESS),
-              oci::SUCCESS);
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(
-        sqlite3_open_v2((home.path() + "/orcl.db").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr),
-        SQLITE_OK);
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT \"ID\", \"Name\" FROM \"Orders\"", -1, &st, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(st, 0), 7);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), "seven");
-    sqlite3_finalize(st);
-    sqlite3_close(raw);
 }

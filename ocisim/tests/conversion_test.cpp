@@ -29,6 +29,18 @@ TEST_F(Conversion, NumberPrecisionAndScale) {
     };
     const Case cases[] = {
         {"NUMBER(5,2)", "1.005", "1.01"},
+        {"NUMBER(5,2)", "123.456", "123.46"},
+        {"NUMBER(5,2)", "'  -0.005 '", "-.01"},
+        {"NUMBER(5,2)", "999.996",
+         "ORA-01438: value larger than specified precision allowed for this column"},
+        {"NUMBER(5,2)", "TO_DATE('2020-01-01','YYYY-MM-DD')",
+         "ORA-00932: inconsistent datatypes: expected NUMBER got DATE"},
+        // A scale past the precision asks for leading zeros after the point.
+        {"NUMBER(4,5)", ".01234", ".01234"},
+        {"NUMBER(4,5)", "-.0999949", "-.09999"},
+        {"NUMBER(4,5)", ".099996",
+         "ORA-01438: value larger than specified precision allowed for this column"},
+        {"NUMBER", "1234567890.12345", "1234567890.12345"},
         {"NUMBER(5,2)", "-1.005", "-1.01"},
         {"NUMBER(3)", "2.5", "3"},
         {"NUMBER(3)", "-2.5", "-3"},
@@ -71,6 +83,16 @@ TEST_F(Conversion, DateFormatElements) {
         {"2026-12-05 24:00", "YYYY-MM-DD HH24:MI", "ORA-01850: hour must be between 0 and 23"},
         {"2026-12-05 10:60", "YYYY-MM-DD HH24:MI", "ORA-01851: minutes must be between 0 and 59"},
         {"05-XYZ-2026", "DD-MON-YYYY", "ORA-01843: not a valid month"},
+        // Punctuation need not match unless FX asks for it.
+        {"2016/3/1 10.20.30", "YYYY-MM-DD HH24:MI:SS", "2016-03-01 10:20:30"},
+        {"2016/01/01", "FXYYYY-MM-DD", "ORA-01861: literal does not match format string"},
+        {"2016-x1-01", "YYYY-MM-DD",
+         "ORA-01858: a non-numeric character was found where a numeric was expected"},
+        {"2016-01-01 10", "YYYY-MM-DD",
+         "ORA-01830: date format picture ends before converting entire input string"},
+        {"2016-01", "YYYY-MM-DD", "ORA-01840: input value not long enough for date format"},
+        {"0000-01-01", "YYYY-MM-DD",
+         "ORA-01841: (full) year must be between -4713 and +9999, and not be 0"},
         {"2026", "YYYY-QQ", "ORA-01821: date format not recognized"},
     };
     ok("CREATE TABLE \"D\" (\"V\" DATE)");

@@ -38,7 +38,6 @@ Api& Api::get() {
         sym(a.StmtPrepare, "OCIStmtPrepare");
         sym(a.StmtExecute, "OCIStmtExecute");
         sym(a.StmtFetch, "OCIStmtFetch");
-        sym(a.StmtFetch2, "OCIStmtFetch2");
         sym(a.ParamGet, "OCIParamGet");
         sym(a.DefineByPos, "OCIDefineByPos");
         sym(a.BindByName, "OCIBindByName");

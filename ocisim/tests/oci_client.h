@@ -59,7 +59,6 @@ struct Api {
     sword (*StmtPrepare)(void*, void*, const void*, ub4, ub4, ub4);
     sword (*StmtExecute)(void*, void*, void*, ub4, ub4, const void*, void*, ub4);
     sword (*StmtFetch)(void*, void*, ub4, ub2, ub4);
-    sword (*StmtFetch2)(void*, void*, ub4, ub2, sb4, ub4);
     sword (*ParamGet)(const void*, ub4, void*, void**, ub4);
     sword (*DefineByPos)(void*, void**, void*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4);
     sword (*BindByName)(void*, void**, void*, const void*, sb4, void*, sb4, ub2, void*, ub2*, ub2*,

@@ -74,6 +74,10 @@ TEST_F(Language, RejectedStatements) {
     // Malformed SQL fails with the server's code, so that a fault in generated SQL shows.
     const std::pair<const char*, int> refused[] = {
         {"GRANT SELECT ON \"EMP\" TO PUBLIC", 900},
+        {"MERGE INTO \"EMP\" USING \"DEPT\" ON (1=1)", 900},
+        {"SELECT * FROM \"EMP\";", 911},
+        {"SELECT * FROM \"EMP\" e e2", 933},
+        {"SELECT * FROM \"EMP\" WHERE \"NAME\" = 'abc", 1756},
         {"CREATE VIEW V AS SELECT * FROM \"EMP\"", 901},
         {"SELECT DECODE(\"ID\", 1, 2) FROM \"EMP\"", 904},
         {"SELECT 1 FROM DUAL WHERE \"ID\" = 1", 904},

@@ -19,6 +19,10 @@ TEST(codepages, names_follow_the_id_table_in_ascending_order_and_unknown_ids_giv
             EXPECT_LT(names[i - 1].first, names[i].first);
         }
     }
+    // Every driver's code page decodes as itself, never silently as the ANSI code page.
+    for (const auto& [id, codepage] : codepage_table()) {
+        EXPECT_EQ(dbf_effective_codepage(codepage), codepage) << int{id};
+    }
     EXPECT_EQ(dbf_codepage_of(0x1F), 0);
     EXPECT_EQ(dbf_codepage_of(0xFF), 0);
     EXPECT_EQ(dbf_effective_codepage(12345), 0);  // not decodable: the ANSI code page

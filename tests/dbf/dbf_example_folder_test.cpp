@@ -45,14 +45,6 @@ std::map<std::string, std::string> table_files(const fs::path& folder) {
     return files;
 }
 
-std::vector<std::string> names_of(const std::map<std::string, std::string>& files) {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : files) {
-        names.push_back(name);
-    }
-    return names;
-}
-
 TEST(example_folder, committed_files_are_what_the_generator_writes) {
     ASSERT_TRUE(fs::is_directory(example_folder)) << example_folder;
     dbf_test_folder fresh;
@@ -61,10 +53,9 @@ TEST(example_folder, committed_files_are_what_the_generator_writes) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const auto committed = table_files(example_folder);
     const auto generated = table_files(fresh.path());
-    ASSERT_EQ(names_of(committed), names_of(generated))
-        << "regenerate the folder as its README.md says";
+    ASSERT_EQ(committed.size(), generated.size()) << "regenerate the folder as its README.md says";
     for (const auto& [name, bytes] : generated) {
-        EXPECT_TRUE(committed.at(name) == bytes)
+        EXPECT_TRUE(committed.count(name) != 0 && committed.at(name) == bytes)
             << name << " differs from what make_example_dbf writes; regenerate the folder";
     }
     EXPECT_NE(file_bytes(example_folder / "README.md").find("make_example_dbf"), std::string::npos);

@@ -81,24 +81,13 @@ INSTANTIATE_TEST_SUITE_P(table, version_byte,
 // --- header and layout checks ---
 
 TEST_F(recordset, damaged_headers_are_not_tables) {
-    EXPECT_EQ(dbf_message_of([&] { open_table(folder.write("s.dbf", std::string(31, '\3'))); }),
+    // Record length 0. (A short header, record length 1 and a negative count are in the fuzz
+    // corpus test, a fixed-size field of length 0 in the field decoding test.)
+    dbf_writer zero;
+    zero.field("A", 'C', 5).add_record({dbf_cell::text("a")});
+    zero.damage().record_length = 0;
+    EXPECT_EQ(dbf_message_of([&] { open_table(zero.write(folder.path(), "h.dbf").dbf); }),
               bad_format);
-    // Record length 0 or 1; a record count negative as a 32-bit number; a number field of
-    // length 0, which has no byte to read its value from.
-    for (int damage = 0; damage < 4; ++damage) {
-        dbf_writer w;
-        w.field("A", 'C', 5).add_record({dbf_cell::text("a")}).add_record({dbf_cell::text("b")});
-        if (damage < 2) {
-            w.damage().record_length = static_cast<uint16_t>(damage);
-        } else if (damage == 2) {
-            w.damage().record_count = 0x80000000u;
-        } else {
-            w.field("Z", 'N', 0);
-        }
-        EXPECT_EQ(dbf_message_of([&] { open_table(w.write(folder.path(), "h.dbf").dbf); }),
-                  bad_format)
-            << damage;
-    }
     // Files shorter than their header says keep their complete records, and tell how many were
     // announced: one byte short of two records; 0x7FFFFFFF records of 65535 bytes (the size
     // needs 64 bits).
@@ -233,12 +222,6 @@ TEST_F(recordset, missing_memo_file_is_reported_once_and_memos_read_empty) {
     }
     ui.continue_script.push_back({false, false});  // Abort stops the opening
     EXPECT_THROW(open_table(written.dbf), tk_final_exception);
-    // A memo file that is there but damaged fails the table.
-    dbf_writer old(dbf_ver::dbase3_memo);
-    old.field("NOTE", 'M', 10).add_record({dbf_cell::memo("x")});
-    old.damage().memo_next_free = 0;
-    EXPECT_EQ(dbf_message_of([&] { open_table(old.write(folder.path(), "b.dbf").dbf); }),
-              "Failed to read MEMO field");
 }
 
 TEST_F(recordset, lower_case_name_opens_the_table_and_memo_really_there_and_indexes_stay_unread) {

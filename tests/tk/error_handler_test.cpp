@@ -107,11 +107,6 @@ TEST_F(ErrorHandlerTest, CaptionWithoutWindowTitleIsPlainError) {
     EXPECT_TRUE(ui.errors.empty());  // nothing is listed before the front end is ready
 }
 
-TEST(ErrorHandlerSingleton, SecondHandlerIsAnInternalError) {
-    error_handler first(0, ora_message_pairs());
-    EXPECT_THROW(error_handler second(0, ora_message_pairs()), tk_mail_assertion);
-}
-
 TEST(ErrorConverter, FirstTextOfACodeWins) {
     const t_error_message pairs[] = {{5, "one"}, {5, "two"}, {6, "six"}};
     tk_error_converter converter(3, pairs);
