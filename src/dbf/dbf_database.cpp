@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <system_error>
 
 #include "dbf/dbf_codepage.hpp"
@@ -34,6 +35,12 @@ dbf_database::dbf_database(const std::u16string& folder, uint32_t open_mode,
         find_files(u"*.dbf", entries);
     }
     for (auto& entry : entries) {
+        // A folder whose name ends in .dbf holds no table.
+        std::error_code error;
+        if (std::filesystem::is_directory(std::filesystem::path(tk_w2a(folder)) / tk_w2a(entry),
+                                          error)) {
+            continue;
+        }
         std::u16string lower = entry;
         tk_wstring::to_lower(lower);
         const bool b_dbf = ends_with_dbf(lower);

@@ -43,6 +43,7 @@ TEST_F(database, lists_dbf_files_in_lower_case_without_extension) {
     small_table(tables, "items.dbf");
     small_table(tables, "README.txt");
     std::filesystem::create_directories(tables / "sub");
+    std::filesystem::create_directories(tables / "old.dbf");  // a folder, no table
     dbf_database db(wide(tables), 1, 0);
     std::vector<std::u16string> names = db.get_tables();
     std::sort(names.begin(), names.end());
