@@ -26,15 +26,9 @@ class ora_table : public ora_query_results {
     // ora_exception when the server refuses it, and the structure-mismatch exception when a
     // field and the columns do not match.
     void append_record(udb_record& record) override;
-    // The SQL literal of each column the record fills, indexed by column (the literals the
-    // INSERT above writes, NOT NULL relaxed where a NULL needs it); `order` lists those columns
-    // in the INSERT's order. Answers, per column, the index of the record field that fills it
-    // (npos: none). Raises as append_record does before it sends anything.
-    const std::vector<size_t>& column_literals(udb_record& record,
-                                               std::vector<std::u16string>& literals,
-                                               std::vector<size_t>& order);
-    // The same without literals: which field fills each column, and the columns in the INSERT's
-    // order.
+    // Per column, the index of the record field that fills it (npos: none); `order` lists the
+    // columns the record fills in the INSERT's order. Raises the structure-mismatch exception
+    // as append_record does before it sends anything.
     const std::vector<size_t>& columns_of(udb_record& record, std::vector<size_t>& order);
     // The literal of one column (a custom conversion's, else the value's).
     void append_literal(size_t eye, const udb_field& field, std::u16string& out);
@@ -61,6 +55,11 @@ class ora_table : public ora_query_results {
     uint32_t current_row = 0;
 
   private:
+    // The SQL literal of each column the record fills, indexed by column (NOT NULL relaxed
+    // where a NULL needs it), with the columns in `order` as columns_of gives them.
+    const std::vector<size_t>& column_literals(udb_record& record,
+                                               std::vector<std::u16string>& literals,
+                                               std::vector<size_t>& order);
     void init_schema();
     void init_indexes();
     uint32_t get_columns_cnt();
